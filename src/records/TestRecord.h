@@ -1,0 +1,168 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tkan {
+
+class Prompter;
+
+constexpr int kMaxReadings = 50;
+constexpr int kMaxDataPoints = 50;
+
+// The instrument downloads whole records into the working buffer, so it must
+// hold the largest record the instrument stores.
+constexpr std::size_t kRecordBufferSize = 2097152;
+// Test files keep this much of the instrument's record: its 256-byte header
+// and room for 64 reading rows.
+constexpr std::size_t kRecordBlockSize = 2304;
+constexpr std::size_t kRecordHeaderSize = 256;
+constexpr std::size_t kReadingRowSize = 32;
+constexpr std::size_t kSampleSize = 6;
+
+// Resistances are micro-ohms, temperatures degrees Celsius, currents amperes,
+// times seconds. Texts are Windows-1252 bytes, as the instrument sends them.
+struct TestHeader {
+    std::string company;
+    std::string station;
+    std::string circuit;
+    std::string manufacturer;
+    std::string model;
+    std::string serialNumber;
+    std::string kva;
+    std::string operatorName;
+    std::string testDate;  // "%b %d, %Y" when it comes from the instrument
+    std::string testTime;  // "%I:%M %p"
+    std::string fileName;  // name of the file last loaded or saved, no folder
+};
+
+struct StaticReading {
+    double current = 0;  // instrument units: amperes x 10,000
+    double r1 = 0, r2 = 0, r3 = 0;
+    double r1s = 0, r2s = 0, r3s = 0;  // corrected to the reference temperature
+    std::string timeText;
+};
+
+struct DataPoint {
+    double time = 0;
+    double resistance = 0;
+    std::string comment;
+    double current = 0;
+    double motorCurrent = 0;
+};
+
+// The samples of a dynamic test, kept in the instrument's 6-byte form and
+// decoded on every access.
+struct DynamicTrace {
+    std::vector<std::uint8_t> samples;  // sampleCount x 6 bytes
+    int sampleCount = 0;
+    int seconds = 0;        // whole seconds covered
+    int durationLimit = 0;  // seconds BuildFromInstrument keeps; 0 = all
+};
+
+// Runs after every successful save; the export subsystem fills it in. Until
+// then a save exports nothing.
+using AutoExportHook = std::function<void(const class TestRecord&)>;
+
+// One test in memory, whatever its origin: a test file, a record received
+// from the instrument or a results text.
+class TestRecord {
+public:
+    TestRecord();
+    TestRecord(const TestRecord&) = delete;
+    TestRecord& operator=(const TestRecord&) = delete;
+
+    int testType = 0;
+    TestHeader header;
+    double measureTemp = 0;    // Tm
+    double referenceTemp = 0;  // Ts
+    double tempConstant = 0;   // Tk
+    bool tempCorrected = false;
+    int tapsPerSide = 0;
+    int readingCount = 0;
+    std::array<StaticReading, kMaxReadings> readings{};
+    std::string notesText;  // one note per reading, TAB-separated
+    int dataPointCount = 0;
+    std::array<DataPoint, kMaxDataPoints> dataPoints{};
+    DynamicTrace trace;
+    double resistanceMin = 0, resistanceMax = 0;
+    double currentMin = 0, currentMax = 0;
+    double motorCurrentMin = 0, motorCurrentMax = 0;
+    std::vector<std::uint8_t> recordBlock;  // kRecordBufferSize bytes
+    bool textForm = false;
+    std::string recordText;
+    bool headerTextPresent = false;
+    bool exportOnSave = false;
+    bool autoExport = false;
+    std::string autoExportDir;
+
+    // Called by SaveTestFile after the file is written; empty = no export.
+    AutoExportHook autoExportAfterSave;
+    // Where the loaders report an allocation failure; none = silent.
+    Prompter* prompter = nullptr;
+
+    void Reset();
+
+    std::string TestTypeName() const;
+    bool HasV2() const;
+    bool HasV3() const;
+    bool IsDynamic() const;
+    bool IsStaticTap() const;
+    int SampleRate() const;
+
+    double SampleResistance(int index) const;
+    double SampleCurrent(int index) const;
+    double SampleMotorCurrent(int index) const;
+
+    double CorrectionFactor() const;
+    void ApplyCorrection();
+
+    // Label of reading `index` (from 0): tap labels for static tap-changer
+    // tests, the reading number otherwise.
+    std::string ReadingLabel(int index) const;
+
+    void UpdateRange(double value);
+    void ComputeDynamicRanges();
+    void ComputeStaticRanges();
+
+    // Test files (sectioned, old and plain-text layouts). 1 = success.
+    int LoadTestFile(const std::string& path);
+    int SaveTestFile(const std::string& path);
+    int BuildFromInstrument(const std::uint8_t* bytes, std::size_t length);
+    int ParseRecordBlock(const std::uint8_t* block, std::size_t length);
+
+    // Texts: the instrument's key-value record and the results report.
+    int ParseKeyValueRecord(std::string_view text);
+    int ParseResultsText(std::string_view text);
+    int LoadResultsTextFile(const std::string& path);
+    void PatchHeaderValues(std::string& text) const;
+
+    // The serialised form SaveTestFile writes, for callers that need the
+    // bytes rather than a file.
+    std::vector<std::uint8_t> SerializeTestFile();
+
+    // The note of reading `index`: its TAB-separated field of notesText.
+    std::string ReadingNote(int index) const;
+
+private:
+    int LoadSectioned(const std::vector<std::uint8_t>& file);
+    int LoadOldLayout(const std::vector<std::uint8_t>& file);
+    int TakeSamples(const std::uint8_t* bytes, std::size_t length, bool wholeSeconds);
+    void PatchRecordBlockHeader();
+};
+
+// Name of a test type code; empty for codes the system does not define.
+std::string TestTypeName(int testType);
+
+// The one text form of a resistance (micro-ohms) with its unit.
+std::string FormatResistance(double value, bool compact, bool showZero);
+
+// The file name part of a path: the text after its last "/" or "\".
+std::string FileNamePart(std::string_view path);
+
+}  // namespace tkan
