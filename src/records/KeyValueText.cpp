@@ -1,0 +1,63 @@
+// The key-value record that series-1 meters send instead of a binary block.
+#include "records/TestRecord.h"
+#include "records/TextLines.h"
+
+namespace tkan {
+
+int TestRecord::ParseKeyValueRecord(std::string_view text)
+{
+    recordText = std::string(text);
+    readingCount = 0;
+    tempCorrected = false;
+    // Values that come before the first TYPE line, or after the fiftieth,
+    // have no reading to go to and are dropped.
+    StaticReading* current = nullptr;
+    bool typeSeen = false;
+
+    std::string_view rest = recordText, line;
+    while (NextLine(rest, line)) {
+        std::size_t eq = line.find('=');
+        std::string_view key = line.substr(0, eq);
+        std::string_view value = eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
+
+        if (key == "DATE") {
+            std::size_t blank = value.find(' ');
+            header.testDate = std::string(value.substr(0, blank));
+            if (blank != std::string_view::npos)
+                header.testTime = std::string(value.substr(blank + 1));
+        } else if (key == "COMPANY") header.company = std::string(value);
+        else if (key == "STATION") header.station = std::string(value);
+        else if (key == "CIRCUIT") header.circuit = std::string(value);
+        else if (key == "MFR") header.manufacturer = std::string(value);
+        else if (key == "MODEL") header.model = std::string(value);
+        else if (key == "SN") header.serialNumber = std::string(value);
+        else if (key == "KVA") header.kva = std::string(value);
+        else if (key == "OPERATOR") header.operatorName = std::string(value);
+        else if (key == "R/L") tapsPerSide = static_cast<int>(ReadLeadingInteger(value, 10));
+        else if (key == "Tm") {
+            measureTemp = ReadLeadingNumber(value);
+            tempCorrected = true;
+        } else if (key == "Ts") referenceTemp = ReadLeadingNumber(value);
+        else if (key == "Tk") tempConstant = ReadLeadingNumber(value);
+        else if (key == "TYPE") {
+            if (!typeSeen)
+                testType = ClassifyTestType(value);
+            typeSeen = true;
+            if (readingCount < kMaxReadings) {
+                current = &readings[readingCount++];
+                *current = StaticReading{};
+                current->timeText = std::string(15, ' ');
+            } else {
+                current = nullptr;
+            }
+        } else if (current && key == "R1") current->r1 = static_cast<double>(ReadLeadingInteger(value, 16));
+        else if (current && key == "R2") current->r2 = static_cast<double>(ReadLeadingInteger(value, 16));
+        else if (current && key == "CUR") current->current = static_cast<double>(ReadLeadingInteger(value, 16));
+    }
+
+    if (tempCorrected)
+        ApplyCorrection();
+    return 1;
+}
+
+}  // namespace tkan

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string_view>
+
+namespace tkan {
+
+// Takes the next line off the front of `remaining`. CR, LF, CR LF and CR CR LF
+// endings are accepted (CR CR LF yields an empty line between two lines).
+// False when nothing is left.
+bool NextLine(std::string_view& remaining, std::string_view& line);
+
+// Reads the number after the first `label` in `line`, with a decimal comma
+// accepted and "MILLI-OHMS"/"m-Ohm"/"OHMS"/"Ohms" units scaled to micro-ohms.
+// False (value untouched) when the label is absent.
+bool ReadNumberAfter(std::string_view line, std::string_view label, double& value);
+
+// The decimal number at the front of `text` (leading blanks allowed, a
+// decimal comma read as a point); 0 when there is none.
+double ReadLeadingNumber(std::string_view text);
+// The integer at the front of `text` in `base` (16 allows a "0x" prefix);
+// 0 when there is none.
+long ReadLeadingInteger(std::string_view text, int base);
+
+// The test type code that a test-type text names ("V1/V2" is 2, ...).
+int ClassifyTestType(std::string_view text);
+
+}  // namespace tkan
