@@ -1,0 +1,122 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tkan {
+
+class SettingsStore;
+
+// Sections of the per-user settings.
+inline constexpr char kSettingsSection[] = "Settings";
+inline constexpr char kAppInfoSection[] = "AppInfo";
+inline constexpr char kListCtrlsSection[] = "ListCtrls";
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// A colour as the settings and the graph keep it: red + 256 x green +
+// 65536 x blue, each 0 to 255.
+using ColourValue = std::uint32_t;
+
+constexpr ColourValue Rgb(int red, int green, int blue)
+{
+    return static_cast<ColourValue>(red & 0xFF) | (static_cast<ColourValue>(green & 0xFF) << 8) |
+           (static_cast<ColourValue>(blue & 0xFF) << 16);
+}
+
+// The main graph and its two overlays each have their own trace colours and
+// visibility.
+constexpr int kGraphCount = 3;
+
+struct GraphSettings {
+    ColourValue crCurrent = Rgb(200, 0, 0);
+    ColourValue crResistance = Rgb(0, 0, 200);
+    ColourValue crResistance2 = Rgb(0, 200, 0);
+    ColourValue crResistance3 = Rgb(200, 0, 0);
+    ColourValue crR1S = Rgb(0, 0, 200);
+    ColourValue crR2S = Rgb(0, 200, 0);
+    ColourValue crR3S = Rgb(200, 0, 0);
+    int DisplayR1 = 1;
+    int DisplayR1S = 1;
+    int DisplayR2 = 1;
+    int DisplayR2S = 1;
+    int DisplayR3 = 1;
+    int DisplayR3S = 1;
+    int DisplayCurrent = 1;
+
+    bool operator==(const GraphSettings&) const = default;
+};
+
+// The value name of a per-graph key for graph n (1 main, 2 and 3 the
+// overlays): "crR2S" of overlay 2 is "crR2S3".
+std::string GraphValueName(std::string_view key, int n);
+
+// Folder and name with one separator between them; an empty folder leaves the
+// name as it is rather than making it absolute.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// Colours are kept as "0x%x" texts and flags as "%d" texts. Both read back as
+// hexadecimal, "0x" optional; false for anything else (empty, garbage, more
+// than 32 bits), so the caller keeps its default.
+std::string ColourText(ColourValue colour);
+std::string FlagText(int flag);
+bool ParseHexText(std::string_view text, std::uint32_t& value);
+
+// The program's settings, one object for the run. Load at start, Save when
+// Application Setup is accepted; the other Parts read the members directly.
+// The folders the defaults derive from are given by the caller, so nothing
+// here depends on the process's current folder.
+class CAppInfo {
+public:
+    // Reads every value in the fixed load order. Empty "LogoFile", "FilePath"
+    // and "AutoExportDir" take their defaults from `startFolder` (the current
+    // folder at start). Making "FilePath" the current folder is the caller's
+    // step.
+    void Load(SettingsStore& store, const std::string& startFolder);
+
+    // Writes every value in the fixed save order, then flushes the store.
+    void Save(SettingsStore& store) const;
+
+    // The report exporter's values, which the program only reads. An absent
+    // or empty "InstallDir" is `programFolder`, the folder of the running
+    // program; the exporter path and temporary folder derive from it.
+    void LoadExporterSettings(SettingsStore& store, const std::string& programFolder);
+
+    int USBEnable = 1;
+    int ComPort = 1;
+    int ComSpeed = 1;
+    int Orientation = 0;  // 0 landscape, 1 portrait
+    std::string FilePath;
+    int DeviceType = 1;
+    int Frequency = 0;
+    int DateFormat = 0;  // 0 "(US) MM/DD/YY", 1 "(EU) DD/MM/YY"
+    std::string LogoFile;
+    std::string AutoExportDir;
+    int AutoExport = 0;
+    ColourValue crForeGround = Rgb(0, 0, 0);
+    ColourValue crBackground = Rgb(200, 200, 200);
+    ColourValue crGraphBG = Rgb(200, 200, 200);
+    std::array<GraphSettings, kGraphCount> graphs{};  // [0] main, [1] and [2] overlays
+
+    // Serial device the port opens instead of the one its number names;
+    // empty = by number.
+    std::string ComDevice;
+
+    std::string InstallDir;
+    int AutoExportXml = 0;
+    int AutoExportExcel = 0;
+    int AutoExportPdf = 0;
+    std::string AutoExportFolder;
+    std::string exporterPath;
+    std::string tempFolder;  // ends with the separator
+
+    bool operator==(const CAppInfo&) const = default;
+};
+
+}  // namespace tkan
