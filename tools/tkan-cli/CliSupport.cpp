@@ -1,0 +1,95 @@
+#include "CliSupport.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+#include "records/Codepage.h"
+
+namespace tkan::cli {
+
+namespace {
+
+int outputError = 0;  // errno of the first failed write to standard output
+
+}  // namespace
+
+void ReportError(const std::string& text)
+{
+    std::fprintf(stderr, "tkan-cli: %s\n", text.c_str());
+}
+
+void StderrPrompter::Message(MessageStyle, const std::string& text)
+{
+    ReportError(Cp1252ToUtf8(text));
+}
+
+Answer StderrPrompter::Ask(MessageStyle, const std::string& text, QuestionButtons)
+{
+    ReportError(Cp1252ToUtf8(text));
+    return Answer::No;
+}
+
+void WriteOutput(std::string_view text)
+{
+    if (outputError != 0 || text.empty())
+        return;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
+        outputError = errno != 0 ? errno : EIO;
+}
+
+int FinishOutput(int exitCode)
+{
+    if (outputError == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout)))
+        outputError = errno != 0 ? errno : EIO;
+    if (outputError != 0) {
+        ReportError(std::string("cannot write the output: ") + std::strerror(outputError));
+        return exitCode == 0 ? 1 : exitCode;
+    }
+    return exitCode;
+}
+
+std::optional<std::int64_t> ParseCount(std::string_view text)
+{
+    if (text.empty() || text.front() < '0' || text.front() > '9')
+        return std::nullopt;  // from_chars would take a sign
+    std::int64_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+void AppendNumber(std::string& out, double value)
+{
+    char text[400];  // room for fixed notation of any double
+    auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    if (error == std::errc())
+        out.append(text, end);
+}
+
+}  // namespace tkan::cli
+
+#include "records/TestRecord.h"
+
+namespace tkan::cli {
+
+bool LoadRecord(const std::string& path, TestRecord& record, Prompter& prompter)
+{
+    record.prompter = &prompter;
+    if (record.LoadTestFile(path) == 1)
+        return true;
+    // The loader only says no; the operator wants to know whether the file
+    // is missing or is something else.
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        ReportError("cannot open " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    std::fclose(f);
+    ReportError(path + " is not a test file this program can read");
+    return false;
+}
+
+}  // namespace tkan::cli

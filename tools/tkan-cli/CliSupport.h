@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/Prompter.h"
+
+namespace tkan::cli {
+
+// The core's messages, for a tool that has no window: standard error, and
+// every question answered No.
+class StderrPrompter : public Prompter {
+public:
+    void Message(MessageStyle style, const std::string& text) override;
+    Answer Ask(MessageStyle style, const std::string& text, QuestionButtons buttons) override;
+};
+
+// One line "tkan-cli: <text>" on standard error; `text` is UTF-8.
+void ReportError(const std::string& text);
+
+// Standard output, checked: a full disk or a closed pipe must not pass for
+// success. WriteOutput keeps the first failure; FinishOutput flushes and
+// turns any failure into an error line and kExitFailure.
+void WriteOutput(std::string_view text);
+int FinishOutput(int exitCode);
+
+// A count or index given on the command line: decimal digits only.
+std::optional<std::int64_t> ParseCount(std::string_view text);
+
+// The shortest fixed-point text (no exponent, which spreadsheets take as
+// text) that reads back as the same double.
+void AppendNumber(std::string& out, double value);
+
+}  // namespace tkan::cli
+
+namespace tkan {
+class TestRecord;
+}
+
+namespace tkan::cli {
+
+// Loads a test file for a command; on failure says why in one line on
+// standard error and returns false.
+bool LoadRecord(const std::string& path, TestRecord& record, Prompter& prompter);
+
+}  // namespace tkan::cli
