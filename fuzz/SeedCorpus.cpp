@@ -1,0 +1,348 @@
+// Writes the seed corpora of the fuzz targets from records this program
+// itself builds and saves, so the seeds follow the file layouts as they are
+// written today instead of going stale as committed binaries.
+//
+//   tkan_fuzz_seeds <folder>   makes <folder>/{load,results,keyvalue,build}
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "records/TestRecord.h"
+
+using namespace tkan;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The load target's first byte picks the file name it writes.
+constexpr std::uint8_t kAsTstTkan = 0, kAsTstRkz = 1, kAsTest = 2, kAsUpperTstTkan = 3;
+
+void WriteSeed(const fs::path& path, std::uint8_t first, const Bytes& body)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.put(static_cast<char>(first));
+    out.write(reinterpret_cast<const char*>(body.data()), static_cast<std::streamsize>(body.size()));
+    if (!out)
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+}
+
+void WriteSeed(const fs::path& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out)
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+}
+
+Bytes ReadBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+void PutWord(Bytes& b, std::size_t at, unsigned value)
+{
+    b.at(at) = static_cast<std::uint8_t>(value & 0xFF);
+    b.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
+}
+
+void PutBigEndian(Bytes& b, std::size_t at, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4; ++i)
+        b.at(at + i) = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
+void PutText(Bytes& b, std::size_t at, const std::string& text)
+{
+    for (std::size_t i = 0; i < 20; ++i)
+        b.at(at + i) = static_cast<std::uint8_t>(i < text.size() ? text[i] : ' ');
+}
+
+// The 256-byte header the instrument puts in front of its readings or samples.
+Bytes InstrumentHeader(int type, int readings, int tapsPerSide, bool temperatures)
+{
+    Bytes b(kRecordHeaderSize, 0);
+    b[4] = static_cast<std::uint8_t>(type);
+    b[5] = static_cast<std::uint8_t>(readings);
+    const std::uint8_t when[6] = {0x03, 0x05, 0x10, 0x14, 0x30, 0x59};  // Mar 05, 2010 02:30 PM
+    for (std::size_t i = 0; i < 6; ++i)
+        b[16 + i] = when[i];
+    const char* texts[8] = {"Northgrid", "Elm Street", "T2 HV", "Reinhausen",
+                            "OLTC-V", "SN 40117", "25000", "J. Miller"};
+    for (std::size_t i = 0; i < 8; ++i)
+        PutText(b, 22 + 20 * i, texts[i]);
+    if (temperatures) {
+        PutWord(b, 184, 25 * 10 + 600);
+        PutWord(b, 186, 75 * 10 + 600);
+        PutWord(b, 188, 2345);
+    } else {
+        PutWord(b, 184, 0xFFFF);
+    }
+    b[190] = static_cast<std::uint8_t>(tapsPerSide);
+    return b;
+}
+
+Bytes StaticRecord(int type, int readings, int tapsPerSide, bool temperatures)
+{
+    Bytes b = InstrumentHeader(type, readings, tapsPerSide, temperatures);
+    for (int i = 0; i < readings; ++i) {
+        Bytes row(kReadingRowSize, 0);
+        PutBigEndian(row, 1, 100000);  // 10 A
+        PutBigEndian(row, 5, static_cast<std::uint32_t>(1500 + 37 * i));
+        PutBigEndian(row, 9, static_cast<std::uint32_t>(3100 + 41 * i));
+        PutBigEndian(row, 13, static_cast<std::uint32_t>(12345 + 53 * i));
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    return b;
+}
+
+void AppendSample(Bytes& b, double microOhms, double amperes, double motorAmperes)
+{
+    unsigned rExp = 0;
+    double r = microOhms;
+    while (r > 8191 && rExp < 7) {
+        r /= 6;
+        ++rExp;
+    }
+    unsigned rMant = static_cast<unsigned>(std::min(r, 8191.0));
+    unsigned cExp = 0;
+    double c = amperes * 1000000;
+    while (c > 4095 && cExp < 15) {
+        c /= 2;
+        ++cExp;
+    }
+    unsigned cMant = static_cast<unsigned>(std::min(c, 4095.0));
+    unsigned m = static_cast<unsigned>(std::min(std::fabs(motorAmperes) / 0.0138, 32767.0));
+    b.push_back(static_cast<std::uint8_t>(cMant & 0xFF));
+    b.push_back(static_cast<std::uint8_t>((cExp << 4) | (cMant >> 8)));
+    b.push_back(static_cast<std::uint8_t>(rMant & 0xFF));
+    b.push_back(static_cast<std::uint8_t>((rExp << 5) | (rMant >> 8)));
+    b.push_back(static_cast<std::uint8_t>(m & 0xFF));
+    b.push_back(static_cast<std::uint8_t>(((m >> 8) & 0x7F) | (motorAmperes < 0 ? 0x80 : 0)));
+}
+
+// A tap change: steady winding resistance, a short rise while the diverter
+// switches, the motor current running throughout.
+Bytes DynamicRecord(int type, int samples)
+{
+    Bytes b = InstrumentHeader(type, 0, 0, false);
+    for (int i = 0; i < samples; ++i) {
+        const bool switching = i > samples / 2 && i < samples / 2 + 60;
+        AppendSample(b, switching ? 2600.0 + 15 * (i % 7) : 1480.0 + (i % 5),
+                     switching ? 9.2 : 10.0, i < 40 ? 0.0 : ((i % 50) < 25 ? 2.1 : -1.9));
+    }
+    return b;
+}
+
+Bytes OldLayout(const char* magic, const Bytes& instrumentRecord, std::size_t atLeast)
+{
+    Bytes b(256, 0);
+    for (std::size_t i = 0; i < 4; ++i)
+        b[i] = static_cast<std::uint8_t>(magic[i]);
+    b.insert(b.end(), instrumentRecord.begin(), instrumentRecord.end());
+    if (b.size() < atLeast)
+        b.resize(atLeast, 0);
+    return b;
+}
+
+std::string Format(const char* format, const std::string& a, const std::string& b = {})
+{
+    char line[512];
+    std::snprintf(line, sizeof line, format, a.c_str(), b.c_str());
+    return line;
+}
+
+struct Row {
+    const char* test;
+    const char* time;
+    const char* r1;
+    const char* r2;
+    const char* r1s;
+    const char* r2s;
+};
+
+// The fixed-width report a static test run saves, with `eol` after each line.
+std::string ResultsText(int series, bool corrected, const char* typeName, const std::vector<Row>& rows,
+                        const std::string& eol)
+{
+    std::string t;
+    t += "                         RKZ TEST RESULTS FOR SERIES(" + std::to_string(series) + ") DEVICE" + eol;
+    t += "                         ----------------" + eol + eol;
+    t += "TEST NUMBER: Regulator 7            # OF TESTS: " + std::to_string(rows.size()) + eol;
+    t += "       DATE: 03/05/2010                  TIME: 10:15:00" + eol;
+    t += Format("    COMPANY: %-20s            STATION: %-20s", "Northgrid", "Elm Street") + eol;
+    t += Format("    CIRCUIT: %-20s            MFR: %-20s", "T2 HV", "Reinhausen") + eol;
+    t += Format("    MODEL: %-20s            SN: %-20s", "OLTC-V", "SN 40117") + eol;
+    t += Format("    KVA: %-20s            OPERATOR: %-20s", "25000", "J. Miller") + eol + eol;
+    if (corrected) {
+        t += "  Measure Temp Tm = 25.0 C" + eol;
+        t += "Reference Temp Ts = 75,00 C" + eol;
+        t += "               Tk = 234.5 C" + eol;
+    }
+    t += eol + "TEST  TYPE     R1                      R2                      TAP/WINDING" + eol;
+    t += "      TIME" + eol + std::string(80, '-') + eol + eol;
+    for (const Row& row : rows) {
+        std::string r2 = *row.r2 ? std::string("R2 =") + row.r2 : std::string();
+        char line[512];
+        std::snprintf(line, sizeof line, "%-3s    %-20s   R1 =%s            %s            %s", row.test,
+                      typeName, row.r1, r2.c_str(), "");
+        t += line + eol;
+        std::string r1s = corrected && *row.r1s ? std::string("R1s=") + row.r1s : std::string();
+        std::string r2s = corrected && *row.r2s ? std::string("R2s=") + row.r2s : std::string();
+        std::snprintf(line, sizeof line, "      %-20s    %s     %s    %s ", row.time, r1s.c_str(),
+                      r2s.c_str(), "");
+        t += line + eol;
+    }
+    return t;
+}
+
+std::string SeriesOneText(const std::string& eol)
+{
+    return ResultsText(1, true, "V1/V2",
+                       {{"1", "10:15:07", "1.5000 m-Ohm", "3.1000 m-Ohm", "1.8000 m-Ohm", "3.7200 m-Ohm"},
+                        {"2", "10:15:31", "1,5370 MILLI-OHMS", "0.0031 Ohms", "", ""},
+                        {"3", "10:16:02", "850.00 u-Ohm", "", "1.0192 m-Ohm", ""}},
+                       eol);
+}
+
+std::string SeriesTwoText(const std::string& eol)
+{
+    return ResultsText(2, false, "V1/V2/V3",
+                       {{"1", "09:01:12", "12.345 m-Ohm", "12.401 m-Ohm", "", ""},
+                        {"2", "09:02:40", "0.0125 Ohms", "2.0 OHMS H1-H2 tap 5", "", ""}},
+                       eol);
+}
+
+std::string TapChangerText(const std::string& eol)
+{
+    return ResultsText(1, false, "V1/V2 STATIC LTC",
+                       {{" 2L", "11:00:01", "1.5000 m-Ohm", "3.1000 m-Ohm", "", ""},
+                        {" 1L", "11:00:15", "1.5370 m-Ohm", "3.1410 m-Ohm", "", ""},
+                        {"N", "11:00:29", "1.5740 m-Ohm", "3.1820 m-Ohm", "", ""},
+                        {" 1R", "11:00:43", "1.6110 m-Ohm", "3.2230 m-Ohm", "", ""},
+                        {" 2R", "11:00:57", "", "", "", ""}},
+                       eol);
+}
+
+std::string KeyValueText(const std::string& eol)
+{
+    std::string t;
+    for (const char* line : {"DATE=03/05/2010 10:15:00", "COMPANY=Northgrid", "STATION=Elm Street",
+                             "CIRCUIT=T2 HV", "MFR=Reinhausen", "MODEL=OLTC-V", "SN=SN 40117", "KVA=25000",
+                             "OPERATOR=J. Miller", "R/L=2", "Tm=25", "Ts=75", "Tk=234.5",
+                             "TYPE=V1/V2/V3 STATIC LTC", "CUR=186A0", "R1=3E8", "R2=7D0", "TYPE=V1 ONLY",
+                             "CUR=186A0", "R1=5DC", "R2=BB8", "UNKNOWN", "TYPE=V1/V2", "R1=3F2"})
+        t += line + eol;
+    return t;
+}
+
+std::unique_ptr<TestRecord> Built(const Bytes& raw, bool textForm, int durationLimit)
+{
+    auto record = std::make_unique<TestRecord>();
+    record->textForm = textForm;
+    record->trace.durationLimit = durationLimit;
+    if (record->BuildFromInstrument(raw.data(), raw.size()) != 1)
+        std::fprintf(stderr, "seed record was not built\n");
+    return record;
+}
+
+std::unique_ptr<TestRecord> FromResults(const std::string& text)
+{
+    auto record = std::make_unique<TestRecord>();
+    record->Reset();
+    record->ParseResultsText(text);
+    return record;
+}
+
+// Saves the record beside the seeds and turns the file into a load seed.
+void SavedSeed(TestRecord& record, const fs::path& folder, const std::string& name, std::uint8_t as)
+{
+    const fs::path saved = folder / ("saved-" + name);
+    if (record.SaveTestFile(saved.string()) != 1) {
+        std::fprintf(stderr, "cannot save %s\n", saved.c_str());
+        return;
+    }
+    WriteSeed(folder / name, as, ReadBytes(saved));
+    fs::remove(saved);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <seed folder>\n", argv[0]);
+        return 2;
+    }
+    const fs::path root = argv[1];
+    const fs::path load = root / "load", results = root / "results", keyValue = root / "keyvalue",
+                   build = root / "build";
+    for (const fs::path& folder : {load, results, keyValue, build})
+        fs::create_directories(folder);
+
+    const Bytes staticRaw = StaticRecord(3, 5, 0, true);
+    const Bytes tapRaw = StaticRecord(18, 5, 2, false);
+    const Bytes dynamicRaw = DynamicRecord(5, 1500);     // a part second past the whole one
+    const Bytes dynamicFast = DynamicRecord(4, 2400);
+
+    {
+        auto record = Built(staticRaw, false, 0);
+        record->notesText = "as found\tafter cleaning\t\tcheck contacts";
+        SavedSeed(*record, load, "static.tst-rkz", kAsTstRkz);
+    }
+    {
+        auto record = Built(dynamicRaw, false, 0);
+        record->dataPointCount = 3;
+        for (int i = 0; i < 3; ++i) {
+            DataPoint& p = record->dataPoints.at(static_cast<std::size_t>(i));
+            p.time = 0.2 + 0.3 * i;
+            p.resistance = record->SampleResistance(200 + 300 * i);
+            p.current = record->SampleCurrent(200 + 300 * i);
+            p.motorCurrent = record->SampleMotorCurrent(200 + 300 * i);
+            p.comment = i == 1 ? "transition" : "";
+        }
+        SavedSeed(*record, load, "dynamic.tst-tkan", kAsTstTkan);
+    }
+    {
+        auto record = Built(AsBytes(KeyValueText("\r\n")), true, 0);
+        SavedSeed(*record, load, "keyvalue-text.tst-rkz", kAsTstRkz);
+    }
+    {
+        auto record = FromResults(SeriesOneText("\r\n"));
+        SavedSeed(*record, load, "results-text.tst-rkz", kAsTstRkz);
+    }
+    {
+        auto record = FromResults(SeriesTwoText("\r\n"));
+        record->notesText = "first\tsecond";
+        SavedSeed(*record, load, "results-binary.tst-tkan", kAsTstTkan);
+    }
+    WriteSeed(load / "old-dynamic.test", kAsTest, OldLayout("TKAN", dynamicFast, 0));
+    WriteSeed(load / "old-static.test", kAsTest, OldLayout("RKZ-", staticRaw, 256 + kRecordBlockSize));
+    WriteSeed(load / "plain.tst-rkz", kAsTstRkz, AsBytes(SeriesOneText("\r\r\n")));
+    WriteSeed(load / "plain-tap.TST-TKAN", kAsUpperTstTkan, AsBytes(TapChangerText("\r\r\n")));
+
+    WriteSeed(results / "series1.txt", SeriesOneText("\r\n"));
+    WriteSeed(results / "series2.txt", SeriesTwoText("\r\r\n"));
+    WriteSeed(results / "tap-changer.txt", TapChangerText("\n"));
+
+    WriteSeed(keyValue / "crlf.txt", KeyValueText("\r\n"));
+    WriteSeed(keyValue / "lf.txt", KeyValueText("\n"));
+
+    WriteSeed(build / "static.bin", 0, staticRaw);
+    WriteSeed(build / "tap-changer.bin", 0, tapRaw);
+    WriteSeed(build / "dynamic.bin", 0, dynamicRaw);
+    WriteSeed(build / "dynamic-limited.bin", 2, dynamicFast);  // one second kept
+    WriteSeed(build / "keyvalue.bin", 1, AsBytes(KeyValueText("\r\n")));
+    return 0;
+}
