@@ -1,0 +1,449 @@
+#include "device/RovaDevice.h"
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "app/AppInfo.h"
+#include "device/SerialCom.h"
+#include "device/Transport.h"
+#include "platform/Prompter.h"
+
+namespace tkan {
+
+namespace {
+
+constexpr char kCantSend[] = "Can't send data to device";
+constexpr char kNotAvailable[] = "Device not available";
+constexpr char kNoSpeedFound[] = "Unable to auto-detect baud rate, or device is not available";
+
+std::span<const std::uint8_t> AsBytes(std::string_view text)
+{
+    return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string Lower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        c = LowerAscii(c);
+    return lower;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool Contains(std::string_view text, std::string_view part)
+{
+    return text.find(part) != std::string_view::npos;
+}
+
+std::string Cut(std::string_view text)
+{
+    return std::string(text.substr(0, kDirectoryTextLength));
+}
+
+// The record number after a "#": leading blanks skipped, a sign allowed,
+// digits up to the first other character. Anything unreadable, or too large
+// for the entry, is 0.
+int EntryNumber(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    int number = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    (void)end;
+    return error == std::errc() ? number : 0;
+}
+
+std::string LoadCommand(int number)
+{
+    std::array<char, 32> command{};
+    std::snprintf(command.data(), command.size(), instrument::kLoadCommandFormat, number);
+    return command.data();
+}
+
+// A window title that already carries the device mark (a main window that set
+// its title from an earlier run's text, say) must not get a second one.
+std::string WithoutDeviceMark(const std::string& title)
+{
+    auto mark = title.find(kConnectedDeviceMark);
+    return mark == std::string::npos ? title : title.substr(0, mark);
+}
+
+void StoreKeyValue(DirectoryEntry& entry, std::string_view line)
+{
+    auto equals = line.find('=');
+    if (equals == std::string_view::npos)
+        return;
+    std::string_view key = line.substr(0, equals);
+    std::string value = Cut(line.substr(equals + 1));
+    struct Field {
+        std::string_view key;
+        std::string DirectoryEntry::*member;
+    };
+    static constexpr std::array<Field, 9> kFields{{
+        {"COMPANY", &DirectoryEntry::company},
+        {"STATION", &DirectoryEntry::station},
+        {"CIRCUIT", &DirectoryEntry::circuit},
+        {"MFR", &DirectoryEntry::manufacturer},
+        {"MODEL", &DirectoryEntry::model},
+        {"SN", &DirectoryEntry::serialNumber},
+        {"KVA", &DirectoryEntry::kva},
+        {"OPERATOR", &DirectoryEntry::operatorName},
+        {"KNEE", &DirectoryEntry::kneeText},
+    }};
+    for (const Field& field : kFields) {
+        if (EqualsIgnoringCase(key, field.key)) {
+            entry.*field.member = std::move(value);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+// Marks an exchange as waiting for as long as it is in scope.
+class RovaDevice::Exchange {
+public:
+    explicit Exchange(RovaDevice& device) : device_(device) { ++device_.busy_; }
+    ~Exchange() { --device_.busy_; }
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+
+private:
+    RovaDevice& device_;
+};
+
+RovaDevice::RovaDevice(CSerialCom& serial, Transport* usb, const CAppInfo& settings, Prompter& prompter)
+    : serial_(serial), usb_(usb), settings_(settings), prompter_(prompter)
+{
+}
+
+bool RovaDevice::UsingUsb() const
+{
+    return settings_.USBEnable != 0;
+}
+
+Transport* RovaDevice::Active()
+{
+    if (UsingUsb())
+        return usb_;
+    return &serial_;
+}
+
+void RovaDevice::Say(const std::string& text)
+{
+    prompter_.Message(MessageStyle::Brennix, text);
+}
+
+// --- Identification --------------------------------------------------------
+
+int RovaDevice::Connect(int showErrors)
+{
+    if (IsBusy())
+        return 0;
+    Exchange exchange(*this);
+    return ConnectNow(showErrors);
+}
+
+int RovaDevice::ConnectNow(int showErrors)
+{
+    // An Abort click during an earlier download leaves the flag set, and no
+    // probe could succeed until something cleared it. Connect starts every
+    // device command, so it is the place where the old abort ends.
+    if (Transport* transport = Active())
+        transport->SetAbort(0);
+
+    if (UsingUsb())
+        return ProbeUsb(showErrors);
+    if (serial_.speed == instrument::kSpeedToDetect)
+        return DetectSerialSpeed(showErrors);
+    return ProbeSerial(showErrors);
+}
+
+int RovaDevice::ProbeUsb(int showErrors)
+{
+    std::string line;
+    bool present = usb_ && usb_->Open() && usb_->SendText(std::string(instrument::kUsbProbe)) &&
+                   usb_->ReadLine(line, instrument::kVersionLineCapacity, instrument::kDefaultTimeout);
+    if (!present) {
+        if (showErrors)
+            Say(kNotAvailable);
+        return 0;
+    }
+    std::string version;
+    GetVersionNow(version);
+    return 1;
+}
+
+bool RovaDevice::SerialProbeAnswered()
+{
+    std::array<std::uint8_t, instrument::kProbeReplyLength> reply{};
+    return serial_.ReadExact(reply, instrument::kProbeTimeoutMs) == 1;
+}
+
+int RovaDevice::ProbeSerial(int showErrors)
+{
+    if (!serial_.Open())
+        return 0;
+    if (!serial_.Write(AsBytes(instrument::kSerialProbe))) {
+        if (showErrors)
+            Say(kCantSend);
+        return 0;
+    }
+    if (!SerialProbeAnswered()) {
+        if (showErrors)
+            Say(kNotAvailable);
+        return 0;
+    }
+    std::string version;
+    GetVersionNow(version);
+    return 1;
+}
+
+int RovaDevice::DetectSerialSpeed(int showErrors)
+{
+    for (int speed : instrument::kSerialSpeeds) {
+        // Open() keeps an open port's line settings, so each speed needs a
+        // fresh open.
+        serial_.Close();
+        serial_.speed = speed;
+        if (serial_.Open() && serial_.Write(AsBytes(instrument::kSerialProbe)) && SerialProbeAnswered()) {
+            std::string version;
+            GetVersionNow(version);
+            return 1;
+        }
+    }
+    serial_.Close();
+    serial_.speed = instrument::kSpeedToDetect;
+    if (showErrors)
+        Say(kNoSpeedFound);
+    return 0;
+}
+
+int RovaDevice::GetVersion(std::string& reply, int probeFirst)
+{
+    reply.clear();
+    if (IsBusy())
+        return 0;
+    Exchange exchange(*this);
+    if (probeFirst && !ConnectNow(1))
+        return 0;
+    return GetVersionNow(reply);
+}
+
+int RovaDevice::GetVersionNow(std::string& reply)
+{
+    reply.clear();
+    // Flags and text always describe the same reply, even a failed one.
+    IsRkzMeter = 0;
+    IsTkan = 0;
+    Is40Amp = 0;
+    versionText_.clear();
+
+    int sent = UsingUsb() ? SendText(std::string(instrument::kVersionCommand))
+                          : SendBytes(AsBytes(instrument::kVersionCommand));
+    if (!sent) {
+        Say("Can't send data to device (getversion)");
+        return 0;
+    }
+    int read = ReadLine(reply, instrument::kVersionLineCapacity, instrument::kDefaultTimeout);
+    versionText_ = reply;
+
+    IsRkzMeter = (Contains(reply, instrument::kRkz10Model) || Contains(reply, instrument::kRkz40Model)) ? 1 : 0;
+    if (Contains(reply, instrument::kTkanModel)) {
+        IsTkan = 1;
+        Is40Amp = Contains(reply, instrument::kFortyAmpMarker) ? 1 : 0;
+    }
+    if (!read)
+        return 0;
+    MarkTitle();
+    return 1;
+}
+
+void RovaDevice::MarkTitle()
+{
+    if (!titleSink_)
+        return;
+    if (baseTitle_.empty())
+        baseTitle_ = WithoutDeviceMark(titleSink_->CurrentTitle());
+    // Whatever is not a TKAN is labelled RKZ, the other instrument family.
+    std::string title = baseTitle_;
+    title += kConnectedDeviceMark;
+    title += IsTkan ? " TKAN" : " RKZ";
+    title += "]";
+    titleSink_->SetTitle(title);
+}
+
+// --- Primitives ------------------------------------------------------------
+
+int RovaDevice::SendText(const std::string& text)
+{
+    Transport* transport = Active();
+    if (!transport || !transport->SendText(text)) {
+        Say(kCantSend);
+        return 0;
+    }
+    return 1;
+}
+
+int RovaDevice::SendBytes(std::span<const std::uint8_t> data)
+{
+    Transport* transport = Active();
+    if (transport && transport->Write(data))
+        return 1;
+    // Over USB a write fails when the operator aborted; that needs no message.
+    if (!(UsingUsb() && transport && transport->AbortRequested()))
+        Say(kCantSend);
+    return 0;
+}
+
+int RovaDevice::ReadLine(std::string& text, std::size_t capacity, int timeoutMs)
+{
+    text.clear();
+    Transport* transport = Active();
+    if (!transport)
+        return 0;
+    transport->SetAbort(0);
+    Exchange exchange(*this);
+    return transport->ReadLine(text, capacity, timeoutMs);
+}
+
+int RovaDevice::ReadExact(std::span<std::uint8_t> buffer, int timeoutMs)
+{
+    Transport* transport = Active();
+    if (!transport)
+        return 0;
+    Exchange exchange(*this);
+    return transport->ReadExact(buffer, timeoutMs);
+}
+
+int RovaDevice::ReadAvailable(std::span<std::uint8_t> transfer, std::size_t totalSoFar, std::size_t capacity,
+                              std::size_t& received, int timeoutMs)
+{
+    received = 0;
+    Transport* transport = Active();
+    if (!transport)
+        return 0;
+    transport->SetAbort(0);
+    Exchange exchange(*this);
+    return transport->ReadAvailable(transfer, totalSoFar, capacity, received, timeoutMs);
+}
+
+void RovaDevice::SetAbort(int flag)
+{
+    if (Transport* transport = Active())
+        transport->SetAbort(flag);
+}
+
+int RovaDevice::SendEscape()
+{
+    const std::array<std::uint8_t, 1> escape = {instrument::kEscape};
+    return SendBytes(escape);
+}
+
+// --- Stored records --------------------------------------------------------
+
+int RovaDevice::LoadTest(int number)
+{
+    if (IsBusy())
+        return 0;
+    Exchange exchange(*this);
+    if (!ConnectNow(1))
+        return 0;
+    if (!SendText(LoadCommand(number))) {
+        Say("Can't send data to device (loadtest)");
+        return 0;
+    }
+    std::string reply;
+    if (!ReadLine(reply, instrument::kLongLineCapacity, instrument::kLoadTimeoutMs)) {
+        Say("Can't read data from device (loadtest)");
+        return 0;
+    }
+    std::string lower = Lower(reply);
+    if (Contains(lower, instrument::kLoadRefusedWord)) {
+        Say("Can't load test " + std::to_string(number) + ", " + lower);
+        return 0;
+    }
+    return 1;
+}
+
+int RovaDevice::ReadDirectory()
+{
+    if (IsBusy())
+        return 0;
+    Exchange exchange(*this);
+    if (!ConnectNow(1))
+        return 0;
+    if (!SendText(std::string(instrument::kDirectoryCommand))) {
+        Say("Can't send data to device (getdirectory)");
+        return 0;
+    }
+
+    directoryCount_ = 0;
+    directory_.fill(DirectoryEntry{});
+    DirectoryEntry* entry = nullptr;  // lines before the first "#" belong to no record
+    int lineInEntry = 0;
+    for (;;) {
+        std::string line;
+        if (!ReadLine(line, instrument::kLongLineCapacity, instrument::kDefaultTimeout))
+            return 0;
+        if (line.empty())
+            continue;
+        if (EqualsIgnoringCase(line, instrument::kDoneLine))
+            return 1;
+        if (line.starts_with(instrument::kDirectoryEntryStart)) {
+            if (directoryCount_ == instrument::kMaxDirectoryEntries) {
+                DrainListing();
+                Say("Directory limit of " + std::to_string(instrument::kMaxDirectoryEntries) + " exceeded");
+                return 1;
+            }
+            entry = &directory_.at(static_cast<std::size_t>(directoryCount_++));
+            entry->testNumber = EntryNumber(std::string_view(line).substr(1));
+            lineInEntry = 0;
+            continue;
+        }
+        if (!entry)
+            continue;
+        ++lineInEntry;
+        if (line.size() >= 3 && line[2] == '/')
+            entry->dateText = Cut(line);
+        // The line after the date names the test type; an RKZ meter's second
+        // line is something else.
+        if (lineInEntry == 2 && !IsRkzMeter)
+            entry->typeText = Cut(line);
+        StoreKeyValue(*entry, line);
+    }
+}
+
+void RovaDevice::DrainListing()
+{
+    // The instrument keeps sending the records we have no room for. Left
+    // unread, the tail would still be arriving when the next command goes
+    // out and would be taken for its reply.
+    std::string line;
+    while (ReadLine(line, instrument::kLongLineCapacity, instrument::kDefaultTimeout)) {
+        if (EqualsIgnoringCase(line, instrument::kDoneLine))
+            return;
+    }
+}
+
+}  // namespace tkan

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "device/DirectoryEntry.h"
+#include "device/InstrumentContract.h"
+
+namespace tkan {
+
+class CAppInfo;
+class CSerialCom;
+class Prompter;
+class Transport;
+
+// Where the main window keeps its title. The device connection marks it with
+// the model it found; the window sets the sink, tests record what it gets.
+class TitleSink {
+public:
+    virtual ~TitleSink() = default;
+
+    virtual std::string CurrentTitle() = 0;
+    virtual void SetTitle(const std::string& title) = 0;
+};
+
+// What the title carries after a successful identification, before the model.
+inline constexpr std::string_view kConnectedDeviceMark = "        [Connected Device: ";
+
+// The one connection to the instrument. It picks the transport anew at every
+// call from the USBEnable setting, so a changed setting takes effect at the
+// next command without reconnecting anything; every device command starts
+// with Connect, which probes and re-identifies the instrument.
+//
+// Every exchange waits on the user-interface thread while window handlers run
+// from the message pump. A handler must not start a whole exchange of its own
+// in the middle of another one, or the two would interleave on the wire: the
+// high-level operations (Connect, GetVersion, LoadTest, ReadDirectory) refuse
+// with 0, sending nothing, while any exchange is waiting. The primitives stay
+// usable from handlers; the test dialogs drive the relays and stop a test
+// that way while their poll reads.
+//
+// Results are 1 for success and 0 for failure; failures are shown through the
+// prompter with the caption "Brennix" where they happen.
+class RovaDevice {
+public:
+    // `usb` may be null while the program has no USB transport; with
+    // USBEnable set, the instrument is then simply not found.
+    RovaDevice(CSerialCom& serial, Transport* usb, const CAppInfo& settings, Prompter& prompter);
+    virtual ~RovaDevice() = default;
+    RovaDevice(const RovaDevice&) = delete;
+    RovaDevice& operator=(const RovaDevice&) = delete;
+
+    void SetUsbTransport(Transport* usb) { usb_ = usb; }
+    // Null: identifications leave every title alone.
+    void SetTitleSink(TitleSink* sink) { titleSink_ = sink; }
+
+    // Probes the instrument (finding the serial speed when it is 0) and reads
+    // its version. With showErrors 0 it fails silently, for menu updates.
+    int Connect(int showErrors);
+    // The version line into reply, the model flags and the window title.
+    // With probeFirst, Connect(1) runs first.
+    int GetVersion(std::string& reply, int probeFirst);
+
+    // Serial writes at once; USB holds the text until its next read is posted.
+    int SendText(const std::string& text);
+    int SendBytes(std::span<const std::uint8_t> data);
+    // Clears the abort flag first. The time-out (-1: the transport's default)
+    // applies to each character.
+    int ReadLine(std::string& text, std::size_t capacity, int timeoutMs);
+    // Leaves the abort flag as it is.
+    int ReadExact(std::span<std::uint8_t> buffer, int timeoutMs);
+    // One step of a record download (see Transport::ReadAvailable); clears
+    // the abort flag first.
+    int ReadAvailable(std::span<std::uint8_t> transfer, std::size_t totalSoFar, std::size_t capacity,
+                      std::size_t& received, int timeoutMs);
+    // A read that is waiting fails at its next poll while the flag is set.
+    void SetAbort(int flag);
+    // The instrument's abort command.
+    int SendEscape();
+
+    // Selects stored record `number` for the next download command.
+    int LoadTest(int number);
+    // Replaces the directory with the instrument's listing. A listing of more
+    // than 100 records keeps the first 100 and still succeeds.
+    int ReadDirectory();
+
+    // From the last version reply, also when its read failed.
+    int IsRkzMeter = 0;
+    int IsTkan = 0;
+    int Is40Amp = 0;
+
+    const std::string& VersionText() const { return versionText_; }
+    int DirectoryCount() const { return directoryCount_; }
+    std::span<const DirectoryEntry> Directory() const
+    {
+        return std::span(directory_).first(static_cast<std::size_t>(directoryCount_));
+    }
+    // The main window's title without the device mark; empty until the first
+    // identification that changed the title.
+    const std::string& BaseTitle() const { return baseTitle_; }
+    // True while an exchange waits for the instrument.
+    bool IsBusy() const { return busy_ > 0; }
+
+private:
+    class Exchange;
+
+    bool UsingUsb() const;
+    // The transport USBEnable selects; null when that is USB and there is none.
+    Transport* Active();
+    void Say(const std::string& text);
+
+    int ConnectNow(int showErrors);
+    int ProbeUsb(int showErrors);
+    int ProbeSerial(int showErrors);
+    int DetectSerialSpeed(int showErrors);
+    bool SerialProbeAnswered();
+    int GetVersionNow(std::string& reply);
+    void MarkTitle();
+    void DrainListing();
+
+    CSerialCom& serial_;
+    Transport* usb_;
+    const CAppInfo& settings_;
+    Prompter& prompter_;
+    TitleSink* titleSink_ = nullptr;
+
+    std::string versionText_;
+    int directoryCount_ = 0;
+    std::array<DirectoryEntry, instrument::kMaxDirectoryEntries> directory_{};
+    std::string baseTitle_;
+    int busy_ = 0;
+};
+
+}  // namespace tkan

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "device/Transport.h"
+
+namespace tkan::test {
+
+// An instrument that answers each command text with a fixed reply. Reads
+// never wait: what has not been queued is a time-out. `whileWaiting` runs at
+// each read, where a real transport lets window handlers run.
+class ScriptedTransport : public Transport {
+public:
+    std::map<std::string, std::string> replies;  // command -> bytes sent back
+    std::set<std::string> failingCommands;
+    std::vector<std::string> sent;
+    std::function<void()> whileWaiting;
+    bool present = true;
+
+    std::size_t Unread() const { return input_.size(); }
+
+    int Open() override { return present ? 1 : 0; }
+    int Close() override { return 1; }
+    int SendText(const std::string& text) override { return Accept(text); }
+    int Write(std::span<const std::uint8_t> data) override { return Accept(std::string(data.begin(), data.end())); }
+
+    int ReadLine(std::string& text, std::size_t capacity, int) override
+    {
+        text.clear();
+        for (char c = 0; text.size() + 1 < capacity; text.push_back(c == '\0' ? ' ' : c)) {
+            if (!Take(c))
+                return 0;
+            if (c == '\r') {
+                if (input_.starts_with('\n'))
+                    input_.erase(0, 1);
+                return 1;
+            }
+        }
+        return 0;
+    }
+
+    int ReadExact(std::span<std::uint8_t> buffer, int) override
+    {
+        for (std::uint8_t& byte : buffer) {
+            char c = 0;
+            if (!Take(c))
+                return 0;
+            byte = static_cast<std::uint8_t>(c);
+        }
+        return 1;
+    }
+
+    int ReadAvailable(std::span<std::uint8_t>, std::size_t, std::size_t, std::size_t& received, int) override
+    {
+        received = 0;
+        return 0;
+    }
+
+    int PurgeInput() override
+    {
+        input_.clear();
+        return 1;
+    }
+    void SetAbort(int flag) override { abort_ = flag; }
+    int AbortRequested() const override { return abort_; }
+
+private:
+    int Accept(const std::string& command)
+    {
+        if (failingCommands.count(command))
+            return 0;
+        sent.push_back(command);
+        if (auto reply = replies.find(command); reply != replies.end())
+            input_ += reply->second;
+        return 1;
+    }
+
+    bool Take(char& c)
+    {
+        if (whileWaiting)
+            whileWaiting();
+        if (abort_ || input_.empty())
+            return false;
+        c = input_.front();
+        input_.erase(0, 1);
+        return true;
+    }
+
+    std::string input_;
+    int abort_ = 0;
+};
+
+}  // namespace tkan::test
