@@ -1,9 +1,13 @@
 // Writing edited header values into a stored record text before it is saved.
-#include <cstdio>
-
 #include "records/TestRecord.h"
 
 namespace tkan {
+
+namespace {
+
+constexpr std::size_t kValueWidth = 20;
+
+}  // namespace
 
 void TestRecord::PatchHeaderValues(std::string& text) const
 {
@@ -23,20 +27,22 @@ void TestRecord::PatchHeaderValues(std::string& text) const
         if (at == std::string::npos)
             continue;
         if (resultsText) {
-            // The report's value is a 20-character column: exactly it is
-            // replaced, so the report keeps its layout however often it is
-            // saved.
+            // The report's value is a 20-character column and exactly it is
+            // replaced. A longer value would push its tail into the text
+            // behind the column, and every later save would repeat that
+            // tail once more; the reader takes only 20 characters anyway.
             std::string value = f.value;
-            if (value.size() < 20)
-                value.append(20 - value.size(), ' ');
+            value.resize(kValueWidth, ' ');
             std::size_t colon = text.find(':', at);
             std::string head = text.substr(0, colon + 2);
-            std::string tail = colon + 22 < text.size() ? text.substr(colon + 22) : std::string();
+            std::size_t behind = colon + 2 + kValueWidth;
+            std::string tail = behind < text.size() ? text.substr(behind) : std::string();
             text = head + value + tail;
         } else {
-            // A key-value line ends at its CR; its value is the whole rest of
-            // the line, so it is written as it is, without padding that would
-            // grow the value at every save.
+            // A key-value value runs to the CR and is read back untrimmed, so
+            // it is written unpadded: padding would come back as part of the
+            // value and change the header merely by saving it. A text
+            // without CRs is left alone rather than guessed at.
             std::size_t cr = text.find('\r', at);
             if (cr == std::string::npos)
                 continue;

@@ -1,8 +1,24 @@
 // The key-value record that series-1 meters send instead of a binary block.
+#include <algorithm>
+
 #include "records/TestRecord.h"
 #include "records/TextLines.h"
 
 namespace tkan {
+
+namespace {
+
+// The instrument keeps taps per side in one byte, so no real record has more
+// than 255; the bound also keeps the tap-label arithmetic far from overflow.
+constexpr long kMaxTapsPerSide = 255;
+
+int TapsPerSide(std::string_view value)
+{
+    long taps = ReadLeadingInteger(value, 10);
+    return static_cast<int>(std::clamp(taps, -kMaxTapsPerSide, kMaxTapsPerSide));
+}
+
+}  // namespace
 
 int TestRecord::ParseKeyValueRecord(std::string_view text)
 {
@@ -33,7 +49,7 @@ int TestRecord::ParseKeyValueRecord(std::string_view text)
         else if (key == "SN") header.serialNumber = std::string(value);
         else if (key == "KVA") header.kva = std::string(value);
         else if (key == "OPERATOR") header.operatorName = std::string(value);
-        else if (key == "R/L") tapsPerSide = static_cast<int>(ReadLeadingInteger(value, 10));
+        else if (key == "R/L") tapsPerSide = TapsPerSide(value);
         else if (key == "Tm") {
             measureTemp = ReadLeadingNumber(value);
             tempCorrected = true;

@@ -2,6 +2,7 @@
 // The reader relies only on the report's labels, its separator line and the
 // first characters of its reading lines.
 #include <algorithm>
+#include <array>
 #include <cctype>
 
 #include "records/AtomicFile.h"
@@ -75,6 +76,15 @@ int TestRecord::ParseResultsText(std::string_view text)
     headerTextPresent = true;
     recordText = std::string(text);
 
+    readingCount = 0;
+    notesText.clear();
+    // Note i is the i-th TAB field of notesText, so the notes are gathered
+    // by reading and joined at the end: a reading without a note keeps its
+    // empty field, and a second note line of one reading cannot move the
+    // notes of the readings after it.
+    std::array<std::string, kMaxReadings> notes;
+    int notedReadings = 0;
+
     std::string_view rest = recordText, line;
     bool inTable = false;
     StaticReading* current = nullptr;
@@ -127,13 +137,9 @@ int TestRecord::ParseResultsText(std::string_view text)
                 std::string_view note = ohms + 5 <= line.size() ? line.substr(ohms + 5) : std::string_view();
                 while (!note.empty() && note.front() == ' ')
                     note.remove_prefix(1);
-                // Note i is the i-th field: readings without a note before
-                // this one get empty fields, or the note would move up.
-                auto fields = static_cast<long>(std::count(notesText.begin(), notesText.end(), '\t'));
-                for (long index = current - readings.data(); fields < index; ++fields)
-                    notesText.push_back('\t');
-                notesText.append(note);
-                notesText.push_back('\t');
+                auto index = static_cast<int>(current - readings.data());
+                notes[static_cast<std::size_t>(index)] = std::string(note);
+                notedReadings = std::max(notedReadings, index + 1);
             }
         }
 
@@ -164,6 +170,10 @@ int TestRecord::ParseResultsText(std::string_view text)
         }
     }
 
+    for (int i = 0; i < notedReadings; ++i) {
+        notesText += notes[static_cast<std::size_t>(i)];
+        notesText.push_back('\t');
+    }
     if (IsStaticTap())
         tapsPerSide = readingCount / 2;
     return 1;

@@ -4,9 +4,10 @@
 
 namespace tkan {
 
-// Takes the next line off the front of `remaining`. CR, LF, CR LF and CR CR LF
-// endings are accepted (CR CR LF yields an empty line between two lines).
-// False when nothing is left.
+// Takes the next line off the front of `remaining`: the text up to the first
+// CR or LF. A CR also takes the LFs right behind it, so CR, LF, CR LF and
+// CR CR LF endings are all accepted (CR CR LF yields an empty line between
+// two lines). False when nothing is left.
 bool NextLine(std::string_view& remaining, std::string_view& line);
 
 // Reads the number after the first `label` in `line`, with a decimal comma

@@ -11,23 +11,21 @@ namespace tkan {
 
 bool NextLine(std::string_view& remaining, std::string_view& line)
 {
-    std::size_t cr = remaining.find('\r');
-    if (cr != std::string_view::npos) {
-        line = remaining.substr(0, cr);
-        remaining.remove_prefix(cr + 1);
-        while (!remaining.empty() && remaining.front() == '\n')
-            remaining.remove_prefix(1);
-        return true;
+    // The line ends at whichever of CR and LF comes first: looking for a CR
+    // anywhere in the rest would glue the lines of an LF text with one stray
+    // CR together, and rescan a whole CR-less text for every line.
+    std::size_t end = remaining.find_first_of("\r\n");
+    if (end == std::string_view::npos) {
+        line = remaining;
+        remaining = {};
+        return !line.empty();
     }
-    std::size_t lf = remaining.find('\n');
-    if (lf != std::string_view::npos) {
-        line = remaining.substr(0, lf);
-        remaining.remove_prefix(lf + 1);
-        return true;
-    }
-    line = remaining;
-    remaining = {};
-    return !line.empty();
+    bool cr = remaining[end] == '\r';
+    line = remaining.substr(0, end);
+    remaining.remove_prefix(end + 1);
+    while (cr && !remaining.empty() && remaining.front() == '\n')
+        remaining.remove_prefix(1);
+    return true;
 }
 
 double ReadLeadingNumber(std::string_view text)
@@ -69,11 +67,11 @@ long ReadLeadingInteger(std::string_view text, int base)
     }
     if (base == 16 && text.size() >= at + 2 && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X'))
         at += 2;
-    unsigned long value = 0;
-    std::from_chars(text.data() + at, text.data() + text.size(), value, base);
+    unsigned long long value = 0;
+    auto result = std::from_chars(text.data() + at, text.data() + text.size(), value, base);
     // Out of range reads as the largest value a reading can hold.
-    if (value > 0x7FFFFFFFul)
-        value = 0x7FFFFFFFul;
+    if (result.ec == std::errc::result_out_of_range || value > 0x7FFFFFFFull)
+        value = 0x7FFFFFFFull;
     long v = static_cast<long>(value);
     return negative ? -v : v;
 }

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "records/TestRecord.h"
 #include "records/TextLines.h"
 #include "support/TempDir.h"
@@ -28,6 +33,17 @@ TEST(NextLine, EveryLineEndTheInstrumentsAndFilesUse)
     EXPECT_EQ(Lines("a\r\r\nb\r\r\n"), (std::vector<std::string>{"a", "", "b", ""}));
     EXPECT_EQ(Lines("a\n\nb"), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_TRUE(Lines("").empty());
+}
+
+TEST(NextLine, MixedLineEndsSplitAtTheFirstEnd)
+{
+    // An LF text with one stray CR further on keeps its lines apart.
+    EXPECT_EQ(Lines("a\nb\r\nc"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(Lines("a\n\rb"), (std::vector<std::string>{"a", "", "b"}));
+    // A CR takes every LF right behind it.
+    EXPECT_EQ(Lines("a\r\n\nb"), (std::vector<std::string>{"a", "b"}));
+    // A text that ends in a line end has no empty last line.
+    EXPECT_EQ(Lines("a\n"), (std::vector<std::string>{"a"}));
 }
 
 TEST(ReadNumberAfter, UnitsEndInMicroOhms)
@@ -67,46 +83,6 @@ TEST(ClassifyTestType, TheLastMatchWins)
     EXPECT_EQ(ClassifyTestType("V1/V2/V3 STATIC LTC"), 19);
     EXPECT_EQ(ClassifyTestType("V1_ST"), 1);
     EXPECT_EQ(ClassifyTestType(""), 1);
-}
-
-TEST(KeyValueRecord, HeaderTemperaturesAndReadings)
-{
-    TestRecord r;
-    r.ParseKeyValueRecord(
-        "DATE=03/05/2010 10:15:00\r\nCOMPANY=Northern Grid \r\nSN=42\r\nOPERATOR\r\nR/L=8\r\n"
-        "Tm=25\r\nTs=75\r\nTk=234.5\r\nR1=FFFF\r\n"  // R1 before any TYPE has no reading
-        "TYPE=V1/V2/V3 STATIC LTC\r\nR1=3E8\r\nR2=7D0\r\nCUR=2710\r\nTYPE=V1 ONLY\r\nR1=0x10\r\nUNKNOWN=1\r\n");
-    EXPECT_EQ(r.header.testDate, "03/05/2010");
-    EXPECT_EQ(r.header.testTime, "10:15:00");
-    EXPECT_EQ(r.header.company, "Northern Grid ");  // values are not trimmed
-    EXPECT_EQ(r.header.serialNumber, "42");
-    EXPECT_EQ(r.header.operatorName, "");
-    EXPECT_EQ(r.tapsPerSide, 8);
-    EXPECT_EQ(r.testType, 19);  // the first TYPE decides
-    ASSERT_EQ(r.readingCount, 2);
-    EXPECT_EQ(r.readings[0].r1, 1000);
-    EXPECT_EQ(r.readings[0].r2, 2000);
-    EXPECT_EQ(r.readings[0].r3, 0);
-    EXPECT_EQ(r.readings[0].current, 10000);
-    EXPECT_EQ(r.readings[1].r1, 16);
-    EXPECT_TRUE(r.tempCorrected);
-    EXPECT_DOUBLE_EQ(r.readings[0].r1s, 1000 * (75 + 234.5) / (234.5 + 25));
-
-    TestRecord plain;
-    plain.ParseKeyValueRecord("TYPE=V1\nR1=3E8\n");
-    EXPECT_FALSE(plain.tempCorrected);
-    EXPECT_EQ(plain.readings[0].r1s, 0);
-}
-
-TEST(KeyValueRecord, MoreThanFiftyReadingsKeepTheFirstFifty)
-{
-    std::string text;
-    for (int i = 0; i < 60; ++i)
-        text += "TYPE=V1\r\nR1=" + std::to_string(i + 1) + "\r\n";
-    TestRecord r;
-    r.ParseKeyValueRecord(text);
-    EXPECT_EQ(r.readingCount, 50);
-    EXPECT_EQ(r.readings[49].r1, 0x50);
 }
 
 namespace {
@@ -233,28 +209,62 @@ TEST(ResultsText, SeriesTapsAndOddInput)
     EXPECT_EQ(empty.readingCount, 0);
 }
 
-TEST(ResultsText, PlainTextTestFilesLoadByName)
+TEST(ResultsText, NotesStayWithTheirReadings)
+{
+    std::string text = std::string(42, '-') + "\r\n\r\n" +
+                       "1    V1   R1 =1 MILLI-OHMS  H1-H2\r\n"
+                       "2    V1   R1 =2 MILLI-OHMS\r\n"
+                       "3    V1   R1 =3 OHMS  X1 : X2\r\n"
+                       " again R1 =3 OHMS second note\r\n"  // a later line of the same reading
+                       "4    V1   R1 =4 u-Ohm\r\n";
+    TestRecord r;
+    r.ParseResultsText(text);
+    ASSERT_EQ(r.readingCount, 4);
+    EXPECT_DOUBLE_EQ(r.readings[0].r1, 1000);
+    EXPECT_DOUBLE_EQ(r.readings[2].r1, 3000000);
+    EXPECT_EQ(r.ReadingNote(0), "H1-H2");
+    EXPECT_EQ(r.ReadingNote(1), "");
+    EXPECT_EQ(r.ReadingNote(2), "second note");
+    EXPECT_EQ(r.ReadingNote(3), "");
+    EXPECT_EQ(r.notesText, "H1-H2\t\tsecond note\t");
+    // A reading line's colon is no time.
+    EXPECT_EQ(r.readings[2].timeText, std::string(15, ' '));
+}
+
+TEST(ResultsText, LoadingAFileEndsItsTextAtANul)
 {
     tkan::test::TempDir dir;
     std::string text = Report("\r\r\n");
-    tkan::test::WriteFileText(dir.File("Test 1.TST-TKAN"), text + std::string("\0garbage", 8));
+    tkan::test::WriteFileText(dir.File("Test 1.tst-tkan"), text + std::string("\0garbage R1 =", 13));
     TestRecord r;
-    ASSERT_EQ(r.LoadTestFile(dir.File("Test 1.TST-TKAN")), 1);
+    ASSERT_EQ(r.LoadResultsTextFile(dir.File("Test 1.tst-tkan")), 1);
+    EXPECT_TRUE(r.headerTextPresent);
+    EXPECT_EQ(r.recordText, text);
     EXPECT_EQ(r.readingCount, 3);
-    EXPECT_EQ(r.recordText, text);  // the NUL ended the usable text
-    EXPECT_EQ(r.header.fileName, "Test 1.TST-TKAN");
-    EXPECT_DOUBLE_EQ(r.resistanceMin, 0);  // reading 3 has no R2
-    EXPECT_DOUBLE_EQ(r.resistanceMax, 12500);
+    EXPECT_DOUBLE_EQ(r.readings[1].r2, 12500);
 
-    // Saved and loaded again, a results text keeps its readings and header.
-    r.header.company = "Southern Grid";
-    ASSERT_EQ(r.SaveTestFile(dir.File("saved.tst-tkan")), 1);
-    TestRecord back;
-    ASSERT_EQ(back.LoadTestFile(dir.File("saved.tst-tkan")), 1);
-    EXPECT_TRUE(back.textForm);
-    EXPECT_EQ(back.header.company, "Southern Grid       ");
-    EXPECT_EQ(back.readingCount, 3);
-    EXPECT_EQ(back.readings[1].r2, 12500);
+    // Binary bytes are read as far as they go and never fail the parser.
+    std::string binary;
+    for (int i = 0; i < 4096; ++i)
+        binary.push_back(static_cast<char>((i * 37 + 11) % 255 + 1));
+    tkan::test::WriteFileText(dir.File("binary.tst-rkz"), binary);
+    TestRecord b;
+    EXPECT_EQ(b.LoadResultsTextFile(dir.File("binary.tst-rkz")), 1);
+    EXPECT_EQ(b.recordText, binary);
+}
+
+TEST(ResultsText, FilesThatCannotBeReadGiveZero)
+{
+    tkan::test::TempDir dir;
+    TestRecord r;
+    EXPECT_EQ(r.LoadResultsTextFile(dir.File("missing.tst-rkz")), 0);
+    EXPECT_EQ(r.LoadResultsTextFile(dir.Path()), 0);  // a folder
+
+    // Far larger than any report: refused rather than read into memory.
+    std::string huge = dir.File("huge.tst-rkz");
+    tkan::test::WriteFileText(huge, Report("\r\n"));
+    std::filesystem::resize_file(huge, std::uintmax_t{1} << 30);
+    EXPECT_EQ(r.LoadResultsTextFile(huge), 0);
 }
 
 TEST(PatchHeaderValues, ResultsTextsKeepTheirLayout)
@@ -274,22 +284,19 @@ TEST(PatchHeaderValues, ResultsTextsKeepTheirLayout)
     r.PatchHeaderValues(again);
     EXPECT_EQ(again, patched);
 
+    // A value longer than its column is cut to it; otherwise every save
+    // would push its tail into the text once more.
+    r.header.company = "A company name of more than twenty";
+    std::string longer = patched;
+    for (int i = 0; i < 3; ++i)
+        r.PatchHeaderValues(longer);
+    EXPECT_EQ(longer.size(), text.size());
+    EXPECT_NE(longer.find("    COMPANY: A company name of mo" + std::string(12, ' ') + "STATION: Sub 7"), std::string::npos);
+    r.header.company = "ACME";
+
     // A text cut short just after a label is patched without reading past it.
     std::string cut = "RKZ TEST RESULTS\r\nCOMPANY:";
     r.PatchHeaderValues(cut);
     EXPECT_EQ(cut, "RKZ TEST RESULTS\r\nCOMPANY:ACME                ");
 }
 
-TEST(PatchHeaderValues, KeyValueRecordsReplaceTheValueUpToItsCR)
-{
-    TestRecord r;
-    r.header.company = "ACME";
-    r.header.kva = "500";
-    std::string text = "COMPANY=Old name\r\nKVA=40000\r\nTYPE=V1\r\n";
-    r.PatchHeaderValues(text);
-    EXPECT_EQ(text, "COMPANY=ACME\r\nKVA=500\r\nTYPE=V1\r\n");
-
-    std::string lf = "COMPANY=Old name\nKVA=40000\n";
-    r.PatchHeaderValues(lf);
-    EXPECT_EQ(lf, "COMPANY=Old name\nKVA=40000\n");  // no CR: nothing changes
-}
