@@ -1,6 +1,7 @@
 // The instrument's record block: parsing its 256-byte header and reading
 // rows, and building a record from what the instrument sends.
 #include <algorithm>
+#include <cmath>
 #include <clocale>
 #include <cstring>
 #include <ctime>
@@ -86,8 +87,12 @@ void TestRecord::PatchRecordBlockHeader()
     }
     // Only the reference temperature is the operator's to change; the
     // measured temperature and the constant stay as the instrument sent them.
-    long word = static_cast<long>(referenceTemp * 10) + 600;
-    word = std::clamp(word, 0L, 0xFFFEL);
+    // Clamped as a double: a temperature read from a damaged text can be far
+    // outside what a long holds, and NaN must not reach the conversion.
+    double scaled = std::trunc(referenceTemp * 10) + 600;
+    if (!(scaled >= 0))
+        scaled = 0;
+    long word = static_cast<long>(std::min(scaled, double{0xFFFE}));
     recordBlock[kReferenceTempOffset] = static_cast<std::uint8_t>(word & 0xFF);
     recordBlock[kReferenceTempOffset + 1] = static_cast<std::uint8_t>(word >> 8);
 }
