@@ -106,17 +106,9 @@ std::string HidTransport::UnavailableHint() const
 {
     if (!permissionDenied_)
         return {};
-    return std::string("The instrument is plugged in but you may not open it: install the udev rule ")
-           + kHidUdevRulePath + " and plug the instrument in again.";
-}
-
-std::string HidTransport::NotAvailableMessage() const
-{
-    std::string text = "Device not available";
-    std::string hint = UnavailableHint();
-    if (!hint.empty())
-        text += "\n" + hint;
-    return text;
+    return std::string("The instrument is plugged in but this user may not open it. Install the udev rule ") +
+           kHidUdevRuleSource + ": sudo cp " + kHidUdevRuleSource + " " + kHidUdevRulesFolder +
+           " && sudo udevadm control --reload-rules && sudo udevadm trigger";
 }
 
 bool HidTransport::SendReports(std::span<const std::uint8_t> data)

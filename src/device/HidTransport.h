@@ -16,8 +16,9 @@ class MessagePump;
 class TickSource;
 
 // The udev rule that lets the logged-in user open the instrument's hidraw
-// node, as it is installed.
-inline constexpr const char* kHidUdevRulePath = "/etc/udev/rules.d/60-tkan-hid.rules";
+// node: where the sources keep it, and the folder it is installed into.
+inline constexpr const char* kHidUdevRuleSource = "resources/udev/60-tkan-hid.rules";
+inline constexpr const char* kHidUdevRulesFolder = "/etc/udev/rules.d/";
 
 // True for the USB ids of our instruments. The product range is tested on
 // the 16-bit value the way the firmware family's ids were allocated:
@@ -76,11 +77,9 @@ public:
     int AbortRequested() const override { return abort_; }
 
     // When the last search found the instrument but was not allowed to open
-    // it: the line telling the operator what to install. Empty otherwise. It
-    // belongs under "Device not available".
-    std::string UnavailableHint() const;
-    // "Device not available", and the hint on a line of its own when there is one.
-    std::string NotAvailableMessage() const;
+    // it: the line telling the operator how to install the udev rule. Empty
+    // otherwise.
+    std::string UnavailableHint() const override;
 
     // Of the connected device; empty and 0 while not connected.
     const HidDeviceInfo& ConnectedDevice() const { return connectedInfo_; }

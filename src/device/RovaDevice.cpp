@@ -185,8 +185,12 @@ int RovaDevice::ProbeUsb(int showErrors)
     bool present = usb_ && usb_->Open() && usb_->SendText(std::string(instrument::kUsbProbe)) &&
                    usb_->ReadLine(line, instrument::kVersionLineCapacity, instrument::kDefaultTimeout);
     if (!present) {
-        if (showErrors)
-            Say(kNotAvailable);
+        if (showErrors) {
+            // An instrument that is there but may not be opened is the one
+            // case the operator can fix; say how below the usual text.
+            std::string hint = usb_ ? usb_->UnavailableHint() : std::string();
+            Say(hint.empty() ? std::string(kNotAvailable) : std::string(kNotAvailable) + "\n" + hint);
+        }
         return 0;
     }
     std::string version;

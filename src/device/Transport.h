@@ -50,6 +50,11 @@ public:
     // clears it.
     virtual void SetAbort(int flag) = 0;
     virtual int AbortRequested() const = 0;
+
+    // When the instrument could not be reached for a reason the operator can
+    // fix, one line saying how; empty otherwise. It is shown below "Device
+    // not available".
+    virtual std::string UnavailableHint() const { return {}; }
 };
 
 }  // namespace tkan

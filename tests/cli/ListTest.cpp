@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,45 @@ TEST(CliList, DeviceMessagesGoToStandardErrorAndFailureExitsOne)
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
     }
+}
+
+// The simulated instrument in place of hidapi, for the tool run below.
+class SimulatedHid {
+public:
+    explicit SimulatedHid(const char* mode) { ::setenv("TKAN_SIM_HID", mode, 1); }
+    ~SimulatedHid() { ::unsetenv("TKAN_SIM_HID"); }
+    SimulatedHid(const SimulatedHid&) = delete;
+    SimulatedHid& operator=(const SimulatedHid&) = delete;
+};
+
+TEST(CliList, ListsOverUsbWhenAskedAndByDefault)
+{
+    SimulatedHid hid("1");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"list", "--usb"},
+                                                 std::vector<std::string>{"list"}}) {
+        CliResult r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        std::vector<std::string> lines = Lines(r.out);
+        ASSERT_EQ(lines.size(), 5u) << r.out;
+        EXPECT_EQ(lines[0], "TKAN V2.31");
+        EXPECT_EQ(lines[1].substr(0, 14), "0001\tDYN 2000\t") << lines[1];
+        EXPECT_EQ(lines[1].substr(31), "\tNorthfield Power Co\tHarlow Substation\tT2 138/13.8 kV") << lines[1];
+        EXPECT_EQ(lines[4].substr(0, 5), "0004\t");
+    }
+}
+
+TEST(CliList, AnInstrumentThisUserMayNotOpenNamesTheUdevRule)
+{
+    SimulatedHid hid("no-permission");
+    CliResult r = RunCli({"list", "--usb"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    std::vector<std::string> lines = Lines(r.err);
+    ASSERT_EQ(lines.size(), 2u) << r.err;
+    EXPECT_EQ(lines[0], "Brennix: Device not available");
+    EXPECT_NE(lines[1].find("sudo cp resources/udev/60-tkan-hid.rules /etc/udev/rules.d/"), std::string::npos)
+        << lines[1];
 }
 
 TEST(CliList, WrongUsageExitsTwo)

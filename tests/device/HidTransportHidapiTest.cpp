@@ -72,7 +72,7 @@ TEST(HidapiBackend, WithoutTheInstrumentNothingIsFoundAndNothingBreaks)
     HidTransport usb(backend, ticks, pump);
     EXPECT_EQ(usb.EnsureOpen(), 0);
     EXPECT_EQ(usb.Write(std::vector<std::uint8_t>{'W'}), 0);
-    EXPECT_EQ(usb.NotAvailableMessage(), "Device not available");
+    EXPECT_EQ(usb.UnavailableHint(), "");
 
     HidOpenProblem problem = HidOpenProblem::None;
     EXPECT_EQ(backend.Open("/dev/hidraw-that-is-not-there", problem), nullptr);

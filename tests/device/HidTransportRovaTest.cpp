@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,32 @@ TEST_F(UsbConnectionTest, NoInstrumentIsReportedOnce)
 
     EXPECT_EQ(device.Connect(0), 0);
     EXPECT_EQ(prompter.shown.size(), 1u);
+}
+
+TEST_F(UsbConnectionTest, AnInstrumentWeMayNotOpenIsReportedWithTheUdevRule)
+{
+    SimHidDevice& hid = Instrument(SimModel::Tkan);
+    hid.DenyPermission(true);
+
+    EXPECT_EQ(device.Connect(1), 0);
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].style, MessageStyle::Brennix);
+    const std::string& text = prompter.shown[0].text;
+    ASSERT_EQ(text.rfind("Device not available\n", 0), 0u) << text;
+    EXPECT_EQ(text.substr(text.find('\n') + 1), usb.UnavailableHint());
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    EXPECT_FALSE(serial.IsOpen());
+
+    // Silently for menu updates, and without the hint once it can be opened.
+    EXPECT_EQ(device.Connect(0), 0);
+    EXPECT_EQ(prompter.shown.size(), 1u);
+    hid.DenyPermission(false);
+    ASSERT_EQ(device.Connect(1), 1);
+    hid.Unplug();
+    usb.Close();
+    EXPECT_EQ(device.Connect(1), 0);
+    ASSERT_EQ(prompter.shown.size(), 2u);
+    EXPECT_EQ(prompter.shown[1].text, "Device not available");
 }
 
 }  // namespace

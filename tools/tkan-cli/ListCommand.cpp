@@ -1,16 +1,18 @@
 #include <array>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "UsbBackend.h"
 #include "app/AppInfo.h"
+#include "device/HidTransport.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
-#include "device/Transport.h"
 #include "records/Codepage.h"
 
 namespace tkan::cli {
@@ -95,13 +97,10 @@ int RunList(const Command& self, std::span<const std::string> args)
     if (usbWanted)
         settings.USBEnable = 1;
 
-    Transport* usb = nullptr;  // no USB transport in this build yet
-    if (settings.USBEnable && !usb) {
-        ReportError("no USB connection in this build; name a serial device with --device PATH");
-        return kExitFailure;
-    }
+    std::unique_ptr<HidBackend> hid = MakeHidBackend(ticks);
+    HidTransport usb(*hid, ticks, pump);
 
-    RovaDevice device(serial, usb, settings, prompter);
+    RovaDevice device(serial, &usb, settings, prompter);
     if (!device.ReadDirectory())
         return kExitFailure;
 
