@@ -219,19 +219,43 @@ void BM_OpenAndDecode(benchmark::State& state)
     Report(state, Clock::now() - start, true);
 }
 
-// Decoding every sample of a loaded record, no file access.
-void BM_DecodeSamples(benchmark::State& state)
+// The benchmark file loaded once, for the benchmarks that leave the file
+// out; null (and the benchmark skipped) when it cannot be had whole.
+std::unique_ptr<TestRecord> LoadedRecord(benchmark::State& state)
 {
     if (!Ready(state))
-        return;
+        return nullptr;
     auto record = std::make_unique<TestRecord>();
     if (record->LoadTestFile(File().Path()) != 1 || record->trace.sampleCount != File().Samples()) {
         state.SkipWithError("LoadTestFile did not load every sample");
-        return;
+        return nullptr;
     }
+    return record;
+}
+
+// Decoding every sample of a loaded record, no file access.
+void BM_DecodeSamples(benchmark::State& state)
+{
+    auto record = LoadedRecord(state);
+    if (!record)
+        return;
     const auto start = Clock::now();
     for (auto _ : state)
         benchmark::DoNotOptimize(DecodeAll(*record));
+    Report(state, Clock::now() - start, true);
+}
+
+// The range scan alone, over the samples of a loaded record.
+void BM_ComputeDynamicRanges(benchmark::State& state)
+{
+    auto record = LoadedRecord(state);
+    if (!record)
+        return;
+    const auto start = Clock::now();
+    for (auto _ : state) {
+        record->ComputeDynamicRanges();
+        benchmark::DoNotOptimize(record->resistanceMax);
+    }
     Report(state, Clock::now() - start, true);
 }
 
@@ -242,3 +266,4 @@ BENCHMARK(BM_PlainRead)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadTestFile)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OpenAndDecode)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DecodeSamples)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ComputeDynamicRanges)->Unit(benchmark::kMicrosecond);

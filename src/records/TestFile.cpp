@@ -2,9 +2,14 @@
 // the two old layouts, and plain results-text files.
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "platform/Prompter.h"
 #include "records/AtomicFile.h"
 #include "records/ByteCursor.h"
 #include "records/TestRecord.h"
@@ -24,12 +29,9 @@ constexpr std::size_t kMaxTestFileBytes = 256u << 20;
 constexpr std::size_t kNotesLengthField = 8;
 constexpr std::size_t kReservedField = 16;
 constexpr std::size_t kSamplesLengthField = 24;
+constexpr std::size_t kSamplesOffsetField = 28;
 constexpr std::size_t kFixedHeaderSize = 36;
-
-bool StartsWith(const std::vector<std::uint8_t>& bytes, const char* magic)
-{
-    return bytes.size() >= 4 && std::memcmp(bytes.data(), magic, 4) == 0;
-}
+constexpr std::uint32_t kFirstVersionWithSamplesOffset = 3;
 
 bool IsKnownMagic(const std::uint8_t* first4)
 {
@@ -47,16 +49,59 @@ bool HasTextTestName(const std::string& fileName)
     return lower.find(".tst-rkz") != std::string::npos || lower.find(".tst-tkan") != std::string::npos;
 }
 
-bool ReadFirstFour(const std::string& path, std::uint8_t (&first4)[4])
+
+std::uint32_t LittleEndian32(const std::uint8_t* p)
 {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    std::memset(first4, 0, sizeof first4);
-    std::size_t got = std::fread(first4, 1, sizeof first4, f);
-    std::fclose(f);
-    (void)got;  // a shorter file is simply not one of the magics
-    return true;
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+class FileHandle {
+public:
+    explicit FileHandle(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~FileHandle()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
+
+    // Up to `count` bytes from `offset`; fewer only at the end of the file.
+    // False on a read error.
+    bool ReadAt(std::size_t offset, std::uint8_t* out, std::size_t count, std::size_t& got) const
+    {
+        got = 0;
+        while (got < count) {
+            ssize_t n = ::pread(fd_, out + got, count - got, static_cast<off_t>(offset + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return false;
+            if (n == 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+};
+
+// Counts the whole seconds of samples in the trace; a trailing part-second
+// is dropped. The bytes stay until the loader is done with the file (they
+// may still be read through it) and are cut to the count then.
+void CountWholeSeconds(DynamicTrace& trace, int rate)
+{
+    const auto perSecond = static_cast<std::size_t>(rate);
+    std::size_t count = trace.samples.size() / kSampleSize / perSecond * perSecond;
+    count = std::min<std::size_t>(count, 0x7FFFFFFF / kSampleSize);
+    trace.sampleCount = static_cast<int>(count);
+    trace.seconds = static_cast<int>(count / perSecond);
 }
 
 void ApplyHeaderLine(TestHeader& h, std::string_view line)
@@ -94,41 +139,259 @@ std::string HeaderLines(const TestHeader& h)
 
 }  // namespace
 
+// A test file as it was read: in pieces, each at its offset in the file.
+// The samples section goes straight into the record's trace rather than
+// through a copy of the file, and the few reads that fall inside it (from a
+// damaged header, or the old layout's block, which overlaps its samples) are
+// served from there. Bytes no piece holds, past the end of the file or in a
+// section that could not be kept, read as zeros.
+class TestFileBytes {
+public:
+    void Add(std::size_t start, const std::uint8_t* data, std::size_t length)
+    {
+        if (length > 0)
+            pieces_.push_back({start, data, length});
+    }
+    void SetSize(std::size_t size) { size_ = size; }
+    std::size_t Size() const { return size_; }
+
+    // Bytes [offset, offset + count), zeros wherever there are none.
+    void Copy(std::size_t offset, std::uint8_t* out, std::size_t count) const
+    {
+        std::memset(out, 0, count);
+        for (const Piece& piece : pieces_) {
+            std::size_t from = std::max(offset, piece.start);
+            std::size_t to = std::min(offset + count, piece.start + piece.length);
+            if (from < to)
+                std::memcpy(out + (from - offset), piece.data + (from - piece.start), to - from);
+        }
+    }
+
+    // Where the samples were read into the trace; empty when they were not.
+    std::size_t samplesStart = 0;
+    std::size_t samplesLength = 0;
+    // The section was there but no memory could be had for it.
+    bool samplesOutOfMemory = false;
+    // A trace buffer replaced while the file still reads from it is kept
+    // here until the file is done with.
+    std::vector<std::uint8_t> retiredSamples;
+
+private:
+    struct Piece {
+        std::size_t start;
+        const std::uint8_t* data;
+        std::size_t length;
+    };
+    std::vector<Piece> pieces_;
+    std::size_t size_ = 0;
+};
+
+namespace {
+
+// ByteCursor's reading rules over a TestFileBytes: numbers past the end read
+// as zero, a text longer than what is left fails.
+class FileCursor {
+public:
+    explicit FileCursor(const TestFileBytes& file) : file_(file) {}
+
+    std::size_t Position() const { return pos_; }
+    std::size_t Remaining() const { return file_.Size() - pos_; }
+    void Seek(std::uint64_t offset)
+    {
+        pos_ = offset > file_.Size() ? file_.Size() : static_cast<std::size_t>(offset);
+    }
+
+    void Take(std::uint8_t* out, std::size_t count)
+    {
+        std::size_t n = std::min(count, Remaining());
+        file_.Copy(pos_, out, n);
+        if (count > n)
+            std::memset(out + n, 0, count - n);
+        pos_ += n;
+    }
+    std::uint32_t U32()
+    {
+        std::uint8_t b[4];
+        Take(b, sizeof b);
+        return LittleEndian32(b);
+    }
+    double F64()
+    {
+        std::uint8_t b[8];
+        Take(b, sizeof b);
+        return ByteCursor(b, sizeof b).F64();
+    }
+    bool Text(std::uint64_t length, std::string& out)
+    {
+        if (length > Remaining())
+            return false;
+        out.resize(static_cast<std::size_t>(length));
+        Take(reinterpret_cast<std::uint8_t*>(out.data()), out.size());
+        return true;
+    }
+
+private:
+    const TestFileBytes& file_;
+    std::size_t pos_ = 0;
+};
+
+// Where a file keeps its samples, from its first bytes alone, so that they
+// can be read into the trace directly. Files that do not say (old sectioned
+// versions) are read whole instead.
+void FindSamplesSection(const std::uint8_t* fixed, std::size_t fileSize, std::size_t& start, std::size_t& length)
+{
+    start = length = 0;
+    if (std::memcmp(fixed, "RKZ-", 4) == 0 || std::memcmp(fixed, "TKAN", 4) == 0) {
+        if (fileSize > kOldLayoutSamplesOffset) {
+            start = kOldLayoutSamplesOffset;
+            length = fileSize - start;
+        }
+        return;
+    }
+    std::uint32_t version = LittleEndian32(fixed + 4);
+    if (version < kFirstVersionWithSamplesOffset || version > kWrittenVersion)
+        return;
+    std::size_t offset = LittleEndian32(fixed + kSamplesOffsetField);
+    std::size_t claimed = LittleEndian32(fixed + kSamplesLengthField);
+    if (offset == 0 || offset >= fileSize || claimed == 0)
+        return;
+    start = offset;
+    length = std::min(claimed, fileSize - offset);
+}
+
+// The samples [from, from + length) of the file as the trace, whole seconds
+// only. Usually they were read into the trace already; otherwise they are
+// copied out of what was read. 0 when there is no memory for them.
+int LoadSamples(TestRecord& record, TestFileBytes& file, std::size_t from, std::size_t length)
+{
+    DynamicTrace& trace = record.trace;
+    bool inTrace = file.samplesLength > 0 && from == file.samplesStart && length == file.samplesLength;
+    if (!inTrace) {
+        try {
+            if (file.samplesOutOfMemory)
+                throw std::bad_alloc();
+            std::vector<std::uint8_t> samples(length);
+            file.Copy(from, samples.data(), length);
+            trace.samples.swap(samples);
+            file.retiredSamples.swap(samples);
+        } catch (const std::bad_alloc&) {
+            trace.samples.clear();
+            trace.sampleCount = trace.seconds = 0;
+            if (record.prompter)
+                record.prompter->Message(MessageStyle::Tkan, "Out of memory, allocating LTC data");
+            return 0;
+        }
+    }
+    CountWholeSeconds(trace, record.SampleRate());
+    return 1;
+}
+
+}  // namespace
+
 int TestRecord::LoadTestFile(const std::string& path)
 {
     Reset();
     header.fileName = FileNamePart(path);
 
-    if (HasTextTestName(header.fileName)) {
-        std::uint8_t first4[4];
-        if (ReadFirstFour(path, first4) && !IsKnownMagic(first4)) {
-            if (!LoadResultsTextFile(path))
+    FileHandle handle(path);
+    if (!handle.IsOpen())
+        return 0;
+    std::uint8_t fixed[kFixedHeaderSize] = {};
+    std::size_t fixedGot = 0;
+    if (!handle.ReadAt(0, fixed, sizeof fixed, fixedGot))
+        std::memset(fixed, 0, sizeof fixed);  // not one of the magics, then
+
+    if (HasTextTestName(header.fileName) && !IsKnownMagic(fixed)) {
+        if (!LoadResultsTextFile(path))
+            return 0;
+        ComputeStaticRanges();
+        return 1;
+    }
+    if (!IsKnownMagic(fixed))
+        return 0;
+
+    struct stat info {};
+    if (::fstat(handle.Fd(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uint64_t>(info.st_size) > kMaxTestFileBytes)
+        return 0;
+    const auto fileSize = static_cast<std::size_t>(info.st_size);
+
+    std::size_t samplesStart = 0, samplesLength = 0;
+    FindSamplesSection(fixed, fileSize, samplesStart, samplesLength);
+    const std::size_t samplesEnd = samplesStart + samplesLength;
+
+    // The file in up to three reads: what precedes the samples, the samples
+    // into the trace, what follows them. A file that is shorter than it was
+    // a moment ago ends where the reading stopped.
+    TestFileBytes file;
+    std::vector<std::uint8_t> before, after;
+    std::size_t size = 0;
+    try {
+        before.resize(samplesLength > 0 ? samplesStart : fileSize);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    std::size_t got = 0;
+    if (!handle.ReadAt(0, before.data(), before.size(), got))
+        return 0;
+    file.Add(0, before.data(), got);
+    size = got;
+    bool complete = got == before.size();
+
+    if (complete && samplesLength > 0) {
+        try {
+            trace.samples.resize(samplesLength);
+        } catch (const std::bad_alloc&) {
+            trace.samples.clear();
+            file.samplesOutOfMemory = true;
+        }
+        if (!file.samplesOutOfMemory) {
+            if (!handle.ReadAt(samplesStart, trace.samples.data(), samplesLength, got))
                 return 0;
-            ComputeStaticRanges();
-            return 1;
+            trace.samples.resize(got);
+            file.Add(samplesStart, trace.samples.data(), got);
+            file.samplesStart = samplesStart;
+            file.samplesLength = got;
+            complete = got == samplesLength;
+        }
+        size = complete ? samplesEnd : samplesStart + got;
+
+        if (complete && samplesEnd < fileSize) {
+            try {
+                after.resize(fileSize - samplesEnd);
+            } catch (const std::bad_alloc&) {
+                return 0;
+            }
+            if (!handle.ReadAt(samplesEnd, after.data(), after.size(), got))
+                return 0;
+            file.Add(samplesEnd, after.data(), got);
+            size = samplesEnd + got;
         }
     }
+    file.SetSize(size);
 
-    std::vector<std::uint8_t> file;
-    if (!ReadWholeFile(path, file, kMaxTestFileBytes))
-        return 0;
-    if (StartsWith(file, "RKZ-") || StartsWith(file, "TKAN"))
-        return LoadOldLayout(file);
-    if (StartsWith(file, "TTXB"))
-        return LoadSectioned(file);
-    return 0;
+    int result = std::memcmp(fixed, "TTXB", 4) == 0 ? LoadSectioned(file) : LoadOldLayout(file);
+    if (IsDynamic()) {
+        trace.samples.resize(std::min(trace.samples.size(), static_cast<std::size_t>(trace.sampleCount) * kSampleSize));
+    } else {
+        // Only a dynamic record has samples, whatever the file carried.
+        trace.samples.clear();
+        trace.samples.shrink_to_fit();
+        trace.sampleCount = trace.seconds = 0;
+    }
+    return result;
 }
 
-int TestRecord::LoadOldLayout(const std::vector<std::uint8_t>& file)
+int TestRecord::LoadOldLayout(TestFileBytes& file)
 {
-    ByteCursor in(file.data(), file.size());
+    FileCursor in(file);
     in.Seek(kOldLayoutRecordOffset);
     in.Take(recordBlock.data(), kRecordBlockSize);
     ParseRecordBlock(recordBlock.data(), kRecordBlockSize);
 
     if (IsDynamic()) {
-        std::size_t from = std::min(kOldLayoutSamplesOffset, file.size());
-        if (!TakeSamples(file.data() + from, file.size() - from, true))
+        std::size_t from = std::min(kOldLayoutSamplesOffset, file.Size());
+        if (!LoadSamples(*this, file, from, file.Size() - from))
             return 0;
         ComputeDynamicRanges();
     } else {
@@ -137,9 +400,9 @@ int TestRecord::LoadOldLayout(const std::vector<std::uint8_t>& file)
     return 1;
 }
 
-int TestRecord::LoadSectioned(const std::vector<std::uint8_t>& file)
+int TestRecord::LoadSectioned(TestFileBytes& file)
 {
-    ByteCursor in(file.data(), file.size());
+    FileCursor in(file);
     in.Seek(4);
     std::uint32_t version = in.U32();
     // Versions this program knows; a later writer may have moved things.
@@ -164,7 +427,7 @@ int TestRecord::LoadSectioned(const std::vector<std::uint8_t>& file)
     auto readNotes = [&]() {
         if (notesLength == 0)
             return true;
-        ByteCursor notes(file.data(), file.size());
+        FileCursor notes(file);
         notes.Seek(notesOffset);
         return notes.Text(notesLength, notesText);
     };
@@ -206,24 +469,24 @@ int TestRecord::LoadSectioned(const std::vector<std::uint8_t>& file)
     if (IsDynamic()) {
         std::size_t from, length;
         if (samplesOffset != 0) {
-            from = std::min<std::size_t>(samplesOffset, file.size());
-            length = std::min<std::size_t>(samplesLength, file.size() - from);
+            from = std::min<std::size_t>(samplesOffset, file.Size());
+            length = std::min<std::size_t>(samplesLength, file.Size() - from);
         } else {
             // Files without a samples offset keep their samples right after
             // the block; a notes section behind them is not sample data.
             from = blockEnd;
-            std::size_t end = file.size();
+            std::size_t end = file.Size();
             if (notesLength != 0 && notesOffset >= from && notesOffset < end)
                 end = notesOffset;
             length = end - from;
         }
-        if (!TakeSamples(file.data() + from, length, true))
+        if (!LoadSamples(*this, file, from, length))
             return 0;
         ComputeDynamicRanges();
     }
 
     if (dataPointsOffset != 0) {
-        ByteCursor points(file.data(), file.size());
+        FileCursor points(file);
         points.Seek(dataPointsOffset);
         std::uint32_t count = points.U32();
         int kept = 0;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "records/SampleRanges.h"
+
 namespace tkan {
 
 namespace {
@@ -180,20 +182,19 @@ void TestRecord::ComputeDynamicRanges()
 {
     if (trace.sampleCount <= 0)
         return;
-    resistanceMin = resistanceMax = SampleResistance(0);
-    currentMin = currentMax = SampleCurrent(0);
-    motorCurrentMin = motorCurrentMax = SampleMotorCurrent(0);
-    for (int i = 1; i < trace.sampleCount; ++i) {
-        double r = SampleResistance(i);
-        double c = SampleCurrent(i);
-        double m = SampleMotorCurrent(i);
-        if (r < resistanceMin) resistanceMin = r;
-        if (r > resistanceMax) resistanceMax = r;
-        if (c < currentMin) currentMin = c;
-        if (c > currentMax) currentMax = c;
-        if (m < motorCurrentMin) motorCurrentMin = m;
-        if (m > motorCurrentMax) motorCurrentMax = m;
+    const auto count = static_cast<std::size_t>(trace.sampleCount);
+    if (trace.samples.size() < count * kSampleSize) {
+        // The accessors decode a trace without its bytes as zeros.
+        resistanceMin = resistanceMax = currentMin = currentMax = motorCurrentMin = motorCurrentMax = 0;
+        return;
     }
+    const SampleRanges ranges = ScanSampleRanges(trace.samples.data(), count);
+    resistanceMin = ranges.resistanceMin;
+    resistanceMax = ranges.resistanceMax;
+    currentMin = ranges.currentMin;
+    currentMax = ranges.currentMax;
+    motorCurrentMin = ranges.motorCurrentMin;
+    motorCurrentMax = ranges.motorCurrentMax;
 }
 
 void TestRecord::ComputeStaticRanges()

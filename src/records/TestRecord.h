@@ -11,6 +11,7 @@
 namespace tkan {
 
 class Prompter;
+class TestFileBytes;
 
 constexpr int kMaxReadings = 50;
 constexpr int kMaxDataPoints = 50;
@@ -150,8 +151,8 @@ public:
     std::string ReadingNote(int index) const;
 
 private:
-    int LoadSectioned(const std::vector<std::uint8_t>& file);
-    int LoadOldLayout(const std::vector<std::uint8_t>& file);
+    int LoadSectioned(TestFileBytes& file);
+    int LoadOldLayout(TestFileBytes& file);
     int TakeSamples(const std::uint8_t* bytes, std::size_t length, bool wholeSeconds);
     void PatchRecordBlockHeader();
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -506,6 +507,24 @@ TEST_F(TestFiles, StaticRecordsRoundTrip)
     EXPECT_EQ(back.referenceTemp, 20);
 }
 
+TEST_F(TestFiles, ReferenceTemperatureOutsideTheBlockWordIsClampedWhenSaved)
+{
+    // A results text can carry any number as its reference temperature; the
+    // block keeps it in one 16-bit word, so it is written as the nearest end.
+    Bytes block = InstrumentBlock(19, 2);
+    struct Case { double temp; double expected; };
+    for (Case c : {Case{1e30, (0xFFFE - 600) / 10.0}, Case{-1e30, -60.0},
+                   Case{std::nan(""), -60.0}, Case{-12.34, -12.3}}) {
+        TestRecord original;
+        original.ParseRecordBlock(block.data(), block.size());
+        original.referenceTemp = c.temp;
+        ASSERT_EQ(original.SaveTestFile(dir.File("t.tst-rkz")), 1);
+        TestRecord back;
+        ASSERT_EQ(back.LoadTestFile(dir.File("t.tst-rkz")), 1);
+        EXPECT_DOUBLE_EQ(back.referenceTemp, c.expected) << c.temp;
+    }
+}
+
 TEST_F(TestFiles, DynamicRecordsRoundTripWithDataPoints)
 {
     TestRecord original;
@@ -607,4 +626,78 @@ TEST_F(TestFiles, ASaveThatFailsLeavesTheOldFileAsItWas)
     EXPECT_EQ(big.SaveTestFile(dir.File("no-such-folder/t.tst-tkan")), 0);
     EXPECT_EQ(big.SaveTestFile(dir.File("t.tst-tkan")), 1);
     EXPECT_EQ(exports, 1);
+}
+
+TEST_F(TestFiles, SectionsThatShareBytesWithTheSamplesReadTheSameBytes)
+{
+    // A dynamic file whose data-points offset points into its samples: the
+    // points are read from the very bytes the samples are.
+    TestRecord original;
+    Bytes rec = InstrumentDynamic(5, 1000);
+    original.BuildFromInstrument(rec.data(), rec.size());
+    ASSERT_EQ(original.SaveTestFile(dir.File("d.tst-tkan")), 1);
+    Bytes file = ReadFileBytes(dir.File("d.tst-tkan"));
+    const std::size_t samplesAt = file[28] | file[29] << 8 | file[30] << 16 | static_cast<std::size_t>(file[31]) << 24;
+    ASSERT_GT(samplesAt, 0u);
+    const std::size_t pointsAt = samplesAt + 600;
+    Bytes points;
+    Append32(points, 1);
+    AppendDouble(points, 0.5);
+    AppendDouble(points, 1500.0);
+    Append32(points, 2);
+    points.push_back('o');
+    points.push_back('k');
+    AppendDouble(points, 9.5);
+    AppendDouble(points, -1.25);
+    std::copy(points.begin(), points.end(), file.begin() + static_cast<std::ptrdiff_t>(pointsAt));
+    Put32(file, 20, static_cast<std::uint32_t>(pointsAt));
+    WriteFileBytes(dir.File("shared.tst-tkan"), file);
+
+    TestRecord r;
+    ASSERT_EQ(r.LoadTestFile(dir.File("shared.tst-tkan")), 1);
+    ASSERT_EQ(r.trace.sampleCount, 1000);
+    EXPECT_TRUE(std::equal(points.begin(), points.end(), r.trace.samples.begin() + 600));
+    ASSERT_EQ(r.dataPointCount, 1);
+    EXPECT_EQ(r.dataPoints[0].time, 0.5);
+    EXPECT_EQ(r.dataPoints[0].comment, "ok");
+    EXPECT_EQ(r.dataPoints[0].motorCurrent, -1.25);
+
+    // A samples section that claims more than the file holds ends with the
+    // file, in whole seconds; one that starts past the end holds nothing.
+    Bytes longer = ReadFileBytes(dir.File("d.tst-tkan"));
+    Bytes extra = Samples(1500);
+    longer.insert(longer.end(), extra.begin(), extra.end());
+    Put32(longer, 24, 0xFFFFFF00u);
+    WriteFileBytes(dir.File("long.tst-tkan"), longer);
+    ASSERT_EQ(r.LoadTestFile(dir.File("long.tst-tkan")), 1);
+    EXPECT_EQ(r.trace.sampleCount, 2000);
+    EXPECT_EQ(r.trace.samples.size(), 2000u * 6);
+    EXPECT_TRUE(std::equal(r.trace.samples.begin(), r.trace.samples.end(),
+                           longer.begin() + static_cast<std::ptrdiff_t>(samplesAt)));
+    Put32(longer, 28, static_cast<std::uint32_t>(longer.size() + 10));
+    WriteFileBytes(dir.File("past.tst-tkan"), longer);
+    ASSERT_EQ(r.LoadTestFile(dir.File("past.tst-tkan")), 1);
+    EXPECT_EQ(r.trace.sampleCount, 0);
+
+    // A static record keeps no samples, whatever section its file carries;
+    // its notes behind that section still load.
+    TestRecord st;
+    Bytes block = InstrumentBlock(2, 3);
+    st.ParseRecordBlock(block.data(), block.size());
+    st.notesText = "a\tb";
+    ASSERT_EQ(st.SaveTestFile(dir.File("s.tst-rkz")), 1);
+    Bytes withSamples = ReadFileBytes(dir.File("s.tst-rkz"));
+    const std::size_t notesAt = withSamples.size() - st.notesText.size();
+    Bytes bogus = Samples(2000);
+    withSamples.insert(withSamples.begin() + static_cast<std::ptrdiff_t>(notesAt), bogus.begin(), bogus.end());
+    Put32(withSamples, 12, static_cast<std::uint32_t>(notesAt + bogus.size()));
+    Put32(withSamples, 24, static_cast<std::uint32_t>(bogus.size()));
+    Put32(withSamples, 28, static_cast<std::uint32_t>(notesAt));
+    WriteFileBytes(dir.File("s2.tst-rkz"), withSamples);
+    TestRecord back;
+    ASSERT_EQ(back.LoadTestFile(dir.File("s2.tst-rkz")), 1);
+    EXPECT_EQ(back.readingCount, 3);
+    EXPECT_EQ(back.notesText, "a\tb");
+    EXPECT_EQ(back.trace.sampleCount, 0);
+    EXPECT_TRUE(back.trace.samples.empty());
 }
