@@ -1,0 +1,225 @@
+#include "display/DisplayTest.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "app/AppInfo.h"
+#include "display/GraphMath.h"
+#include "records/TestRecord.h"
+
+namespace tkan {
+
+namespace {
+
+constexpr CanvasColour kLightGrey = CanvasRgb(192, 192, 192);
+
+// Bottom to top: the line of each decade of the full scale. The bottom line
+// stands for 10 micro-ohms and is labelled so.
+constexpr const char* kDecadeLabels[] = {"1000 Ohm",  "100 Ohm",   " 10 Ohm",   "  1 Ohm",  "100 m-Ohm",
+                                         " 10 m-Ohm", "  1 m-Ohm", "100 u-Ohm", " 10 u-Ohm"};
+constexpr int kDecadeLabelCount = 9;
+
+// More ticks than any span gives; a time range far beyond a real test (or
+// one where adding a step no longer changes the time) must not hang the
+// draw.
+constexpr int kMaxTimeTicks = 100;
+
+constexpr char kDynamicKeyHelp[] =
+    "F1=Help  F8=Add-Point  F9=Edit-Points  F5=Scale-Mode F6=Current-Mode F7=Motor-Current    ";
+constexpr char kStaticKeyHelp[] = "F1=Help  F5=Scale-Mode      ";
+
+template <typename... Args>
+std::string Format(const char* format, Args... args)
+{
+    char buffer[64];
+    int length = std::snprintf(buffer, sizeof buffer, format, args...);
+    if (length < 0)
+        return {};
+    return std::string(buffer, static_cast<std::size_t>(std::min<int>(length, sizeof buffer - 1)));
+}
+
+}  // namespace
+
+void CDisplayTest::Bind(Canvas* target, const CAppInfo& appSettings, const TestRecord& main,
+                        std::span<const TestRecord* const> shownOverlays, bool onPrinter)
+{
+    surface = target;
+    settings = &appSettings;
+    mainRecord = &main;
+    overlays = {};
+    overlayCount = 0;
+    for (const TestRecord* overlay : shownOverlays) {
+        if (overlay && overlayCount < kMaxOverlays)
+            overlays[static_cast<std::size_t>(overlayCount++)] = overlay;
+    }
+    printing = onPrinter;
+    recordIndex = 0;
+
+    currentLow = main.currentMin;
+    currentHigh = main.currentMax;
+    for (int r = 1; r <= overlayCount; ++r) {
+        const TestRecord& overlay = *RecordAt(r);
+        if (overlay.currentMin < currentLow)
+            currentLow = overlay.currentMin;
+        if (overlay.currentMax > currentHigh)
+            currentHigh = overlay.currentMax;
+    }
+
+    for (int r = 0; r <= overlayCount; ++r)
+        envelopes.Refresh(*RecordAt(r));
+}
+
+void CDisplayTest::Reset()
+{
+    linearScale = false;
+    currentMode = false;
+    motorCurrentMode = false;
+    recordIndex = 0;
+    lowestDecade = 0;
+    divisionCount = 8;
+    timeStart = timeEnd = 0;
+    currentLow = currentHigh = 0;
+    capture = {};
+}
+
+void CDisplayTest::SelectPen(CanvasColour colour, int width)
+{
+    if (printing && (colour == kLightGrey || colour == kCanvasWhite))
+        colour = kCanvasBlack;
+    surface->SetPen(colour, width);
+}
+
+void CDisplayTest::DrawTextAt(int x, int y, std::string_view text) { surface->DrawText(x, y, text); }
+
+void CDisplayTest::DrawGraph(const Rect& rect)
+{
+    if (!surface || !settings || !mainRecord)
+        return;
+    Canvas& canvas = *surface;
+    const TestRecord& main = *mainRecord;
+
+    canvas.SetXorMode(false);
+    graphMetrics = canvas.SelectFont("Courier New", kFontBold, rect.height() / (printing ? 40 : 35));
+    const int h = graphMetrics.lineHeight;
+    const int w = graphMetrics.averageWidth;
+    // Paper has no screen colours behind the text.
+    canvas.SetTextColour(printing ? kCanvasBlack : settings->crForeGround);
+    canvas.SetTextBackground(settings->crBackground, false);
+
+    if (!printing)
+        DrawKeyHelp(rect, main);
+
+    plotRect = {rect.left + 15 * w, rect.top + h, rect.right - 4 * w, rect.bottom - 3 * h};
+    motorBand = main.IsDynamic() && !currentMode && !motorCurrentMode ? std::max(0, plotRect.height() / 12) : 0;
+    gridBottom = plotRect.bottom - motorBand;
+    pixelsPerDivision = divisionCount > 0 ? (gridBottom - plotRect.top) / divisionCount : 0;
+
+    if (!printing) {
+        SelectPen(settings->crGraphBG, 2);
+        canvas.SetBrush(settings->crGraphBG);
+        canvas.Rectangle(plotRect);
+    }
+    SelectPen(settings->crForeGround, TracePenWidth());
+    canvas.SetNoBrush();
+    canvas.Rectangle(plotRect);
+
+    DrawGrid();
+    DrawAxisLabels(rect, main);
+    if (main.IsDynamic())
+        DrawTimeAxis();
+    if (drawTraces)
+        DrawTraces();
+
+    if (redrawCursor)
+        redrawCursor(*this);
+}
+
+void CDisplayTest::DrawKeyHelp(const Rect& rect, const TestRecord& main)
+{
+    std::string_view text = main.IsDynamic() ? kDynamicKeyHelp : kStaticKeyHelp;
+    DrawTextAt(rect.right - surface->TextWidth(text), rect.top, text);
+}
+
+void CDisplayTest::DrawGrid()
+{
+    if (divisionCount <= 0)
+        return;
+    Canvas& canvas = *surface;
+    const int left = plotRect.left;
+    const int right = plotRect.right;
+    const int p = pixelsPerDivision;
+
+    SelectPen(settings->crForeGround, 2);
+    for (int i = 0; i < divisionCount; ++i) {
+        int y = gridBottom - i * p;
+        canvas.Line(left, y, right - 1, y);
+    }
+
+    SelectPen(settings->crForeGround, 1);
+    const bool decadeAxis = !linearScale && !currentMode && !motorCurrentMode;
+    for (int v = 1; v <= divisionCount; ++v) {
+        int a = plotRect.top + v * p;
+        for (int k = 1; k <= 4; ++k) {
+            int y = decadeAxis ? a - IntegerPart(std::log10(2.0 * k) * p) : a - k * (p / 5);
+            canvas.Line(left, y, right, y);
+        }
+    }
+}
+
+void CDisplayTest::DrawAxisLabels(const Rect& rect, const TestRecord& main)
+{
+    if (divisionCount <= 0)
+        return;
+    const int x = rect.left + graphMetrics.averageWidth;
+    const double divisions = divisionCount;
+    for (int i = 0; i <= divisionCount; ++i) {
+        const int y = plotRect.top + i * pixelsPerDivision - graphMetrics.lineHeight / 2;
+        if (motorCurrentMode) {
+            double high = main.motorCurrentMax;
+            double low = main.motorCurrentMin;
+            DrawTextAt(x, y, Format("%.3lf A", high - i * (high - low) / divisions));
+        } else if (currentMode) {
+            DrawTextAt(x, y, Format("%.3lf A", currentHigh - i * (currentHigh - currentLow) / divisions));
+        } else if (linearScale) {
+            int j = divisionCount - i;
+            DrawTextAt(x, y,
+                       FormatResistance(resistanceLow + j * (resistanceHigh - resistanceLow) / divisions, true, true));
+        } else {
+            int label = i + 8 - divisionCount - lowestDecade;
+            if (label >= 0 && label < kDecadeLabelCount)
+                DrawTextAt(x, y, kDecadeLabels[label]);
+        }
+    }
+}
+
+void CDisplayTest::DrawTimeAxis()
+{
+    const int h = graphMetrics.lineHeight;
+    const int w = graphMetrics.averageWidth;
+    const double span = timeEnd - timeStart;
+    double step = 0.5;
+    if (span > 20)
+        step = IntegerPart(span) / 10;
+    else if (span > 6)
+        step = 1;
+
+    if (timeStart <= timeEnd && span > 0) {
+        SelectPen(settings->crForeGround, 1);
+        double u = timeStart;
+        int ticks = 0;
+        do {
+            u += step;
+            int x = plotRect.left + IntegerPart((u - timeStart) / span * plotRect.width());
+            if (x > plotRect.right)
+                break;
+            surface->Line(x, plotRect.bottom, x, plotRect.top);
+            std::string label = Format("%.1lf", u);
+            DrawTextAt(x - static_cast<int>(label.size()) * w / 2, plotRect.bottom + h, label);
+        } while (u <= timeEnd && ++ticks < kMaxTimeTicks);
+    }
+    DrawTextAt(plotRect.left, plotRect.bottom + h, "SEC");
+}
+
+}  // namespace tkan

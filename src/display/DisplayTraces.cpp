@@ -1,0 +1,174 @@
+// The traces of the graph: the resistance envelope, the test current, the
+// motor-current band of a dynamic test and the reading lines of a static
+// one.
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+#include "app/AppInfo.h"
+#include "display/DisplayTest.h"
+#include "display/GraphMath.h"
+#include "records/TestRecord.h"
+
+namespace tkan {
+
+namespace {
+
+int ReadingsOf(const TestRecord& record) { return std::clamp(record.readingCount, 0, kMaxReadings); }
+
+struct Number {
+    char text[16];
+};
+
+Number NumberText(int value)
+{
+    Number number{};
+    std::snprintf(number.text, sizeof number.text, "%d", value);
+    return number;
+}
+
+}  // namespace
+
+void CDisplayTest::ColumnLine(int x, int y0, int y1)
+{
+    // Lines leave out their end point; a column whose samples all fall on
+    // one row must still show that row.
+    surface->Line(x, std::min(y0, y1), x, std::max(y0, y1) + 1);
+}
+
+void CDisplayTest::DrawTraces()
+{
+    const int readingSpacing = StaticReadingSpacing();
+    for (recordIndex = 0; recordIndex <= overlayCount; ++recordIndex) {
+        const TestRecord* record = CurrentRecord();
+        if (!record)
+            continue;
+        const GraphSettings& colours = settings->graphs[static_cast<std::size_t>(recordIndex)];
+        SelectPen(colours.crResistance, TracePenWidth());
+        if (!record->IsDynamic()) {
+            DrawStaticLines(*record, readingSpacing);
+            continue;
+        }
+        if (!currentMode && !motorCurrentMode)
+            DrawResistanceEnvelope(*record);
+        else if (currentMode && !motorCurrentMode)
+            DrawCurrentTrace(*record);
+        if ((motorBand > 0 && colours.DisplayCurrent && !currentMode) || motorCurrentMode)
+            DrawMotorCurrentBand(*record);
+    }
+    recordIndex = 0;
+}
+
+void CDisplayTest::DrawResistanceEnvelope(const TestRecord& record)
+{
+    for (int x = plotRect.left + 1; x <= plotRect.right - 2; ++x) {
+        bool pastEnd = false;
+        int index = XToSample(x, pastEnd);
+        if (pastEnd || SampleToTime(index) > record.trace.seconds)
+            continue;
+        ValueRange range = ColumnRange(SampleQuantity::Resistance, x);
+        ColumnLine(x, ResistanceToY(range.low, gridBottom, pixelsPerDivision),
+                   ResistanceToY(range.high, gridBottom, pixelsPerDivision));
+    }
+}
+
+void CDisplayTest::DrawCurrentTrace(const TestRecord&)
+{
+    const double span = currentHigh - currentLow;
+    const int height = plotRect.height() - 5;
+    auto toY = [&](double value) {
+        double fraction = span != 0 ? (value - currentLow) / span : 0;
+        return HoldBetween(plotRect.bottom - std::trunc(fraction * height), plotRect.top, gridBottom);
+    };
+    for (int x = plotRect.left + 1; x <= plotRect.right - 2; ++x) {
+        ValueRange range = ColumnRange(SampleQuantity::TestCurrent, x);
+        ColumnLine(x, toY(range.low), toY(range.high));
+    }
+}
+
+void CDisplayTest::DrawMotorCurrentBand(const TestRecord& record)
+{
+    const int h = graphMetrics.lineHeight;
+    const int w = graphMetrics.averageWidth;
+    const int band = motorCurrentMode ? plotRect.height() : motorBand;
+    SelectPen(settings->graphs[static_cast<std::size_t>(recordIndex)].crCurrent, TracePenWidth());
+    DrawTextAt(plotRect.left - 2 * w, plotRect.bottom - h / 2 - band / 2, "I");
+
+    const double scale = std::max(std::fabs(record.motorCurrentMin), std::fabs(record.motorCurrentMax));
+    const int centre = plotRect.bottom - band / 2;
+    const int halfHeight = std::max(0, band / 2 - 5);
+    const int bandTop = plotRect.bottom - band;
+    // A motor that never ran has no scale: its trace is the flat centre line.
+    auto toY = [&](double value) {
+        double offset = scale > 0 ? std::trunc(value / scale * halfHeight) : 0;
+        return HoldBetween(centre - offset, bandTop, plotRect.bottom);
+    };
+    for (int x = plotRect.left + 1; x <= plotRect.right - 2; ++x) {
+        ValueRange range = ColumnRange(SampleQuantity::MotorCurrent, x);
+        ColumnLine(x, toY(range.low), toY(range.high));
+    }
+}
+
+int CDisplayTest::StaticReadingSpacing() const
+{
+    int most = 0;
+    for (int r = 0; r <= overlayCount; ++r) {
+        if (const TestRecord* record = RecordAt(r))
+            most = std::max(most, ReadingsOf(*record));
+    }
+    if (most == 0)
+        return 0;
+    return most == 1 ? plotRect.width() / 2 : plotRect.width() / (most - 1);
+}
+
+void CDisplayTest::DrawStaticLines(const TestRecord& record, int spacing)
+{
+    const int numberY = plotRect.bottom + graphMetrics.lineHeight;
+    if (recordIndex == 0) {
+        int most = 0;
+        for (int r = 0; r <= overlayCount; ++r) {
+            if (const TestRecord* shown = RecordAt(r))
+                most = std::max(most, ReadingsOf(*shown));
+        }
+        for (int k = 0; k < most; ++k)
+            DrawTextAt(plotRect.left + k * spacing, numberY, NumberText(k + 1).text);
+    }
+
+    const GraphSettings& colours = settings->graphs[static_cast<std::size_t>(recordIndex)];
+    const int count = ReadingsOf(record);
+    std::array<Point, kMaxReadings> points;
+    auto drawLine = [&](double StaticReading::*value, CanvasColour colour, bool numbered) {
+        for (int k = 0; k < count; ++k) {
+            points[static_cast<std::size_t>(k)] = {
+                plotRect.left + k * spacing,
+                ResistanceToY(record.readings[static_cast<std::size_t>(k)].*value, gridBottom, pixelsPerDivision)};
+        }
+        SelectPen(colour, TracePenWidth());
+        surface->Polyline(std::span<const Point>(points.data(), static_cast<std::size_t>(count)));
+        if (numbered) {
+            for (int k = 0; k < count; ++k)
+                DrawTextAt(points[static_cast<std::size_t>(k)].x, numberY, NumberText(k + 1).text);
+        }
+    };
+
+    if (colours.DisplayR1)
+        drawLine(&StaticReading::r1, colours.crResistance, true);
+    if (colours.DisplayR1S && record.tempCorrected)
+        drawLine(&StaticReading::r1s, colours.crR1S, false);
+    if (record.HasV2()) {
+        if (colours.DisplayR2)
+            drawLine(&StaticReading::r2, colours.crResistance2, false);
+        if (colours.DisplayR2S && record.tempCorrected)
+            drawLine(&StaticReading::r2s, colours.crR2S, false);
+    }
+    if (record.HasV3()) {
+        if (colours.DisplayR3)
+            drawLine(&StaticReading::r3, colours.crResistance3, false);
+        if (colours.DisplayR3S && record.tempCorrected)
+            drawLine(&StaticReading::r3s, colours.crR3S, false);
+    }
+}
+
+}  // namespace tkan

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tkan {
+
+class TestRecord;
+
+enum class SampleQuantity { Resistance, TestCurrent, MotorCurrent };
+
+struct ValueRange {
+    double low = 0;
+    double high = 0;
+};
+
+// Minimum and maximum of one quantity of one trace over any run of samples,
+// from a pyramid of block extremes: a query reads a few samples at each end
+// and a few blocks per level in between, so a redraw costs the plot width
+// times the pyramid's depth, not the number of samples.
+class SampleEnvelope {
+public:
+    static constexpr int kBlockSamples = 16;
+
+    void Build(const TestRecord& record, SampleQuantity quantity);
+
+    // Extremes over samples first..last inclusive, indexes held within the
+    // trace; both 0 for a trace without samples.
+    ValueRange Range(const TestRecord& record, int first, int last) const;
+
+    int SampleCount() const { return sampleCount; }
+
+private:
+    double Sample(const TestRecord& record, int index) const;
+
+    SampleQuantity quantity = SampleQuantity::Resistance;
+    int sampleCount = 0;
+    // levels[0][j] covers samples j x 16 .. j x 16 + 15; levels[k + 1][j]
+    // covers levels[k][2j] and levels[k][2j + 1].
+    std::vector<std::vector<ValueRange>> levels;
+};
+
+// The pyramids of the records drawn lately, each quantity built on first
+// use. A record is known again by its address and the exact content of its
+// samples, so a record reloaded in place never shows its old trace.
+class SampleEnvelopeCache {
+public:
+    // Checks the record's samples against what was cached for it (a full
+    // pass over the bytes) and forgets the pyramids when they changed. Run
+    // once per page or mouse event, not per column.
+    void Refresh(const TestRecord& record);
+    // The pyramid of a refreshed record, built on first use.
+    const SampleEnvelope& For(const TestRecord& record, SampleQuantity quantity);
+    void Clear();
+
+private:
+    struct Entry {
+        const TestRecord* record = nullptr;
+        bool known = false;  // the key below has been taken
+        const std::uint8_t* data = nullptr;
+        std::size_t bytes = 0;
+        int sampleCount = 0;
+        std::uint64_t fingerprint = 0;
+        std::uint64_t lastUse = 0;
+        std::array<bool, 3> built{};
+        std::array<SampleEnvelope, 3> envelopes;
+    };
+
+    Entry& EntryFor(const TestRecord& record);
+
+    static constexpr int kEntries = 4;
+    std::array<Entry, kEntries> entries;
+    std::uint64_t useCounter = 0;
+};
+
+// A 64-bit digest of a byte run, fast enough to run over a whole trace on
+// every redraw.
+std::uint64_t SampleFingerprint(const std::uint8_t* data, std::size_t bytes);
+
+}  // namespace tkan

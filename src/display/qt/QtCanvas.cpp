@@ -1,0 +1,174 @@
+#include "display/qt/QtCanvas.h"
+
+#include <QFontDatabase>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPolygon>
+#include <QString>
+
+#include "records/Codepage.h"
+
+namespace tkan {
+
+namespace {
+
+QColor ToQColor(CanvasColour colour) { return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)); }
+
+QString ToQString(std::string_view text)
+{
+    std::string utf8 = Cp1252ToUtf8(text);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+}  // namespace
+
+QtCanvas::QtCanvas(QPainter& target) : painter(target), font(target.font()), metrics(font, target.device())
+{
+    pen = QPen(Qt::black, 0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+}
+
+void QtCanvas::SetPen(CanvasColour colour, int width)
+{
+    penWidth = width;
+    // Width 0 or 1 is the device's thinnest line, as on a Windows device
+    // context; wider pens are in device units.
+    pen = QPen(ToQColor(colour), width <= 1 ? 0 : width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    painter.setPen(pen);
+}
+
+void QtCanvas::SetBrush(CanvasColour colour)
+{
+    brush = QBrush(ToQColor(colour));
+    painter.setBrush(brush);
+}
+
+void QtCanvas::SetNoBrush()
+{
+    brush = QBrush(Qt::NoBrush);
+    painter.setBrush(brush);
+}
+
+QString QtCanvas::FamilyFor(std::string_view face)
+{
+    if (face == "MS Sans Serif") {
+        QString family = QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+        return family.isEmpty() ? QStringLiteral("DejaVu Sans") : family;
+    }
+    if (face == "Courier New") {
+        QString family = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+        return family.isEmpty() ? QStringLiteral("DejaVu Sans Mono") : family;
+    }
+    return ToQString(face);
+}
+
+TextMetrics QtCanvas::SelectFont(std::string_view face, int weight, int height)
+{
+    font = QFont(FamilyFor(face));
+    if (face == "Courier New")
+        font.setStyleHint(QFont::Monospace);
+    font.setWeight(static_cast<QFont::Weight>(weight < 1 ? QFont::Normal : (weight > 1000 ? 1000 : weight)));
+    // Height 0 asks for the device's default size, as on Windows.
+    if (height > 0)
+        font.setPixelSize(height);
+    painter.setFont(font);
+    metrics = QFontMetrics(font, painter.device());
+    return Metrics();
+}
+
+TextMetrics QtCanvas::Metrics() const
+{
+    TextMetrics result;
+    result.lineHeight = metrics.height();
+    result.averageWidth = metrics.averageCharWidth();
+    return result;
+}
+
+int QtCanvas::TextWidth(std::string_view text) const { return metrics.horizontalAdvance(ToQString(text)); }
+
+void QtCanvas::MoveTo(int x, int y) { position = QPoint(x, y); }
+
+void QtCanvas::LineTo(int x, int y)
+{
+    QPoint end(x, y);
+    if (end != position)
+        painter.drawLine(position, end);
+    position = end;
+}
+
+void QtCanvas::Polyline(std::span<const Point> points)
+{
+    if (points.empty())
+        return;
+    if (points.size() == 1) {
+        // A lone reading still shows, as a dot of the pen's width.
+        int w = PenWidth();
+        painter.fillRect(QRect(points[0].x - w / 2, points[0].y - w / 2, w, w), pen.color());
+        return;
+    }
+    QPolygon polygon;
+    polygon.reserve(static_cast<qsizetype>(points.size()));
+    for (const Point& p : points)
+        polygon.append(QPoint(p.x, p.y));
+    painter.drawPolyline(polygon);
+}
+
+void QtCanvas::Rectangle(const Rect& rect)
+{
+    if (rect.empty())
+        return;
+    if (brush.style() != Qt::NoBrush)
+        painter.fillRect(QRect(rect.left, rect.top, rect.width(), rect.height()), brush);
+    // The frame lies inside the rectangle, so a wide printer pen does not
+    // spill over what surrounds it.
+    int w = PenWidth();
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    if (penWidth <= 1) {
+        painter.drawRect(QRect(rect.left, rect.top, rect.width() - 1, rect.height() - 1));
+    } else {
+        double half = w / 2.0;
+        painter.drawRect(QRectF(rect.left + half, rect.top + half, rect.width() - w, rect.height() - w));
+    }
+    painter.restore();
+}
+
+void QtCanvas::FillRect(const Rect& rect, CanvasColour colour)
+{
+    if (rect.empty())
+        return;
+    painter.fillRect(QRect(rect.left, rect.top, rect.width(), rect.height()), ToQColor(colour));
+}
+
+void QtCanvas::SetTextColour(CanvasColour colour) { textColour = ToQColor(colour); }
+
+void QtCanvas::SetTextBackground(CanvasColour colour, bool opaque)
+{
+    textBackground = ToQColor(colour);
+    opaqueText = opaque;
+}
+
+void QtCanvas::DrawText(int x, int y, std::string_view text)
+{
+    QString string = ToQString(text);
+    if (opaqueText)
+        painter.fillRect(QRect(x, y, metrics.horizontalAdvance(string), metrics.height()), textBackground);
+    painter.setPen(textColour);
+    painter.drawText(QPoint(x, y + metrics.ascent()), string);
+    painter.setPen(pen);
+}
+
+void QtCanvas::SetXorMode(bool on)
+{
+    QPaintEngine* engine = painter.paintEngine();
+    if (on) {
+        if (engine && engine->hasFeature(QPaintEngine::RasterOpModes))
+            painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    } else {
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+}
+
+}  // namespace tkan

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace tkan {
+
+struct Point {
+    int x = 0;
+    int y = 0;
+
+    bool operator==(const Point&) const = default;
+};
+
+// Right and bottom are exclusive, as on the Windows device contexts the
+// graph geometry was worked out on.
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+    bool empty() const { return right <= left || bottom <= top; }
+
+    bool operator==(const Rect&) const = default;
+};
+
+// Red + 256 x green + 65536 x blue, the same packing the settings keep, so a
+// stored colour passes straight through.
+using CanvasColour = std::uint32_t;
+
+constexpr CanvasColour CanvasRgb(int red, int green, int blue)
+{
+    return static_cast<CanvasColour>(red & 0xFF) | (static_cast<CanvasColour>(green & 0xFF) << 8) |
+           (static_cast<CanvasColour>(blue & 0xFF) << 16);
+}
+
+constexpr int RedOf(CanvasColour colour) { return static_cast<int>(colour & 0xFF); }
+constexpr int GreenOf(CanvasColour colour) { return static_cast<int>((colour >> 8) & 0xFF); }
+constexpr int BlueOf(CanvasColour colour) { return static_cast<int>((colour >> 16) & 0xFF); }
+
+inline constexpr CanvasColour kCanvasBlack = CanvasRgb(0, 0, 0);
+inline constexpr CanvasColour kCanvasWhite = CanvasRgb(255, 255, 255);
+
+struct TextMetrics {
+    int lineHeight = 0;     // height of one line of text, leading included
+    int averageWidth = 0;   // average character width
+};
+
+// Font weights on the usual 100..900 scale.
+inline constexpr int kFontNormal = 400;
+inline constexpr int kFontBold = 700;
+
+// Everything the graph and the printed pages draw goes through this seam: a
+// painter on the view, an image or the printer; a recording in the tests. It
+// carries the platform call and no geometry of its own.
+//
+// Texts are Windows-1252 bytes; the implementation converts.
+class Canvas {
+public:
+    virtual ~Canvas() = default;
+
+    // Lines and rectangle frames. A width of 0 or 1 is the thinnest line the
+    // device draws.
+    virtual void SetPen(CanvasColour colour, int width) = 0;
+    // Rectangle interiors; NoBrush leaves them as they are.
+    virtual void SetBrush(CanvasColour colour) = 0;
+    virtual void SetNoBrush() = 0;
+
+    // Height is in device units (pixels on screen), the whole cell height.
+    // Faces are the Windows names ("MS Sans Serif", "Courier New"); the
+    // implementation maps them to what the system has.
+    virtual TextMetrics SelectFont(std::string_view face, int weight, int height) = 0;
+    virtual TextMetrics Metrics() const = 0;
+    virtual int TextWidth(std::string_view text) const = 0;
+
+    virtual void MoveTo(int x, int y) = 0;
+    // Draws from the current position to (x, y), the end point excluded, and
+    // makes (x, y) the current position.
+    virtual void LineTo(int x, int y) = 0;
+    void Line(int x0, int y0, int x1, int y1)
+    {
+        MoveTo(x0, y0);
+        LineTo(x1, y1);
+    }
+    virtual void Polyline(std::span<const Point> points) = 0;
+
+    // Frame with the pen, interior with the brush.
+    virtual void Rectangle(const Rect& rect) = 0;
+    // Fills without touching the pen or the brush.
+    virtual void FillRect(const Rect& rect, CanvasColour colour) = 0;
+
+    virtual void SetTextColour(CanvasColour colour) = 0;
+    // Opaque text paints its cell in the background colour first.
+    virtual void SetTextBackground(CanvasColour colour, bool opaque) = 0;
+    // (x, y) is the top left corner of the text's cell.
+    virtual void DrawText(int x, int y, std::string_view text) = 0;
+
+    // In exclusive-or mode a second drawing of the same line restores what
+    // was under it: the moving cursor relies on that.
+    virtual void SetXorMode(bool on) = 0;
+};
+
+}  // namespace tkan

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "display/GraphFixtures.h"
+#include "display/SampleEnvelope.h"
+
+using namespace tkan;
+using namespace tkan::graphtest;
+
+namespace {
+
+ValueRange Scan(const TestRecord& record, SampleQuantity quantity, int first, int last)
+{
+    auto value = [&](int i) {
+        switch (quantity) {
+        case SampleQuantity::Resistance: return record.SampleResistance(i);
+        case SampleQuantity::TestCurrent: return record.SampleCurrent(i);
+        case SampleQuantity::MotorCurrent: return record.SampleMotorCurrent(i);
+        }
+        return 0.0;
+    };
+    ValueRange range{value(first), value(first)};
+    for (int i = first; i <= last; ++i) {
+        range.low = std::min(range.low, value(i));
+        range.high = std::max(range.high, value(i));
+    }
+    return range;
+}
+
+}  // namespace
+
+TEST(SampleEnvelope, AgreesWithAPlainScanOverAnyRun)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> resistance(0, 3e6), current(0, 50), motor(-30, 30);
+    // 1237 samples: neither the blocks nor the levels come out even.
+    std::vector<SampleValues> values(1237);
+    for (auto& v : values)
+        v = {resistance(random), current(random), motor(random)};
+    auto record = MakeDynamic(2, [&](int i) { return values[static_cast<std::size_t>(i)]; }, 1237);
+
+    for (SampleQuantity quantity :
+         {SampleQuantity::Resistance, SampleQuantity::TestCurrent, SampleQuantity::MotorCurrent}) {
+        SampleEnvelope envelope;
+        envelope.Build(*record, quantity);
+        std::uniform_int_distribution<int> index(0, 1236);
+        for (int trial = 0; trial < 3000; ++trial) {
+            int a = index(random), b = index(random);
+            if (trial % 3 == 0)
+                b = std::min(1236, a + trial % 40);  // short runs, as in a wide plot
+            if (a > b)
+                std::swap(a, b);
+            ValueRange expected = Scan(*record, quantity, a, b);
+            ValueRange got = envelope.Range(*record, a, b);
+            ASSERT_EQ(got.low, expected.low) << a << ".." << b;
+            ASSERT_EQ(got.high, expected.high) << a << ".." << b;
+        }
+        ValueRange whole = envelope.Range(*record, -10, 5000);  // held within the trace
+        EXPECT_EQ(whole.low, Scan(*record, quantity, 0, 1236).low);
+        EXPECT_EQ(whole.high, Scan(*record, quantity, 0, 1236).high);
+    }
+}
+
+TEST(SampleEnvelope, TracesWithoutUsableSamplesGiveZeros)
+{
+    TestRecord none;
+    SampleEnvelope envelope;
+    envelope.Build(none, SampleQuantity::Resistance);
+    EXPECT_EQ(envelope.Range(none, 0, 10).high, 0);
+
+    auto shortBlock = MakeConstant(1, {500, 2, 3});
+    shortBlock->trace.samples.resize(600);  // fewer bytes than the count says
+    envelope.Build(*shortBlock, SampleQuantity::MotorCurrent);
+    EXPECT_EQ(envelope.SampleCount(), 0);
+    EXPECT_EQ(envelope.Range(*shortBlock, 0, 999).low, 0);
+}
+
+TEST(SampleEnvelopeCache, RebuildsOnlyWhenTheSamplesChange)
+{
+    auto record = MakeConstant(1, {500, 2, 3});
+    SampleEnvelopeCache cache;
+    cache.Refresh(*record);
+    EXPECT_EQ(cache.For(*record, SampleQuantity::Resistance).Range(*record, 0, 999).high, 500);
+
+    auto other = MakeConstant(1, {700, 2, 3});
+    record->trace.samples = other->trace.samples;  // a reload of the same length
+    cache.Refresh(*record);
+    EXPECT_EQ(cache.For(*record, SampleQuantity::Resistance).Range(*record, 0, 999).high, 700);
+
+    record->trace.sampleCount = 10;
+    cache.Refresh(*record);
+    EXPECT_EQ(cache.For(*record, SampleQuantity::Resistance).SampleCount(), 10);
+
+    // Records that were never refreshed are checked on first use.
+    EXPECT_EQ(cache.For(*other, SampleQuantity::Resistance).Range(*other, 0, 999).low, 700);
+
+    EXPECT_NE(SampleFingerprint(record->trace.samples.data(), 36), SampleFingerprint(other->trace.samples.data(), 30));
+}
