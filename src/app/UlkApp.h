@@ -1,0 +1,64 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace tkan {
+
+class CAppInfo;
+class CSerialCom;
+class RecentFileList;
+class SettingsStore;
+
+inline constexpr char kWindowTitle[] = "Brennix TKAN Software Version 1.13";
+inline constexpr char kApplicationTitle[] = "TKAN";
+inline constexpr char kCompanyKey[] = "Brennix";
+
+// What the program was started with: tkan [--simulate] [FILE].
+struct CommandLine {
+    bool simulate = false;
+    // For the start-up measurement: end once the window has been painted.
+    bool exitAfterFirstPaint = false;
+    bool help = false;
+    std::string file;
+    std::string error;  // not empty: the command line was not understood
+};
+
+CommandLine ParseCommandLine(std::span<const std::string> args);
+std::string UsageText();
+
+// A path given relative to the folder the program was started in; the start
+// moves the current folder to the test folder, so relative names are fixed
+// against the start folder first.
+std::string AbsolutePath(const std::string& path, const std::string& startFolder);
+
+// The start of the program up to the point where the window takes over.
+// Nothing here talks to the instrument: the serial port is only told which
+// port to open and that its speed is still to be found.
+class CUlkApp {
+public:
+    CUlkApp(SettingsStore& store, CAppInfo& settings, RecentFileList& recent, CSerialCom& serial);
+
+    // The recent-file list, the settings, the current folder, the serial
+    // port and the report exporter's settings, in that order. A simulated
+    // instrument's terminal replaces the configured port for this run only:
+    // USB is off and nothing of it is written to the stored settings.
+    void InitInstance(const std::string& startFolder, const std::string& programFolder,
+                      const std::optional<std::string>& simulatedPort);
+
+    bool Simulated() const { return simulated_; }
+
+    // Makes the test folder the current one; tests replace it.
+    std::function<void(const std::string&)> changeFolder;
+
+private:
+    SettingsStore& store_;
+    CAppInfo& settings_;
+    RecentFileList& recent_;
+    CSerialCom& serial_;
+    bool simulated_ = false;
+};
+
+}  // namespace tkan
