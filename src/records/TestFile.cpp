@@ -158,6 +158,8 @@ public:
     // Bytes [offset, offset + count), zeros wherever there are none.
     void Copy(std::size_t offset, std::uint8_t* out, std::size_t count) const
     {
+        if (count == 0)
+            return;  // out may be an empty vector's null data
         std::memset(out, 0, count);
         for (const Piece& piece : pieces_) {
             std::size_t from = std::max(offset, piece.start);
