@@ -40,10 +40,12 @@ std::uint64_t RotateLeft(std::uint64_t v, int bits) { return (v << bits) | (v >>
 
 double SampleEnvelope::Sample(const TestRecord& record, int index) const
 {
+    // Callers hold the index within the usable samples.
+    const std::uint8_t* s = record.trace.samples.data() + static_cast<std::size_t>(index) * kSampleSize;
     switch (quantity) {
-    case SampleQuantity::Resistance: return record.SampleResistance(index);
-    case SampleQuantity::TestCurrent: return record.SampleCurrent(index);
-    case SampleQuantity::MotorCurrent: return record.SampleMotorCurrent(index);
+    case SampleQuantity::Resistance: return DecodeSampleResistance(s);
+    case SampleQuantity::TestCurrent: return DecodeSampleCurrent(s);
+    case SampleQuantity::MotorCurrent: return DecodeSampleMotorCurrent(s);
     }
     return 0;
 }
@@ -72,7 +74,8 @@ void SampleEnvelope::Build(const TestRecord& record, SampleQuantity what)
 
 ValueRange SampleEnvelope::Range(const TestRecord& record, int first, int last) const
 {
-    if (sampleCount == 0)
+    // A trace that shrank since the pyramid was built is not read past its end.
+    if (sampleCount == 0 || record.trace.samples.size() < static_cast<std::size_t>(sampleCount) * kSampleSize)
         return {};
     first = std::clamp(first, 0, sampleCount - 1);
     last = std::clamp(last, 0, sampleCount - 1);

@@ -22,7 +22,7 @@ struct ValueRange {
 // times the pyramid's depth, not the number of samples.
 class SampleEnvelope {
 public:
-    static constexpr int kBlockSamples = 16;
+    static constexpr int kBlockSamples = 8;
 
     void Build(const TestRecord& record, SampleQuantity quantity);
 
@@ -37,7 +37,7 @@ private:
 
     SampleQuantity quantity = SampleQuantity::Resistance;
     int sampleCount = 0;
-    // levels[0][j] covers samples j x 16 .. j x 16 + 15; levels[k + 1][j]
+    // levels[0][j] covers samples j x 8 .. j x 8 + 7; levels[k + 1][j]
     // covers levels[k][2j] and levels[k][2j + 1].
     std::vector<std::vector<ValueRange>> levels;
 };

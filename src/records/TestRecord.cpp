@@ -10,7 +10,6 @@ namespace tkan {
 namespace {
 
 constexpr double kNoRange = -999;
-constexpr double kResistanceCap = 100000000;  // 100 ohms, in micro-ohms
 
 }  // namespace
 
@@ -91,32 +90,19 @@ const std::uint8_t* SampleAt(const DynamicTrace& trace, int index)
 double TestRecord::SampleCurrent(int index) const
 {
     const std::uint8_t* s = SampleAt(trace, index);
-    if (!s)
-        return 0;
-    unsigned mantissa = (static_cast<unsigned>(s[1] & 0x0F) << 8) | s[0];
-    unsigned exponent = s[1] >> 4;
-    return static_cast<double>(mantissa << exponent) / 1000000.0;
+    return s ? DecodeSampleCurrent(s) : 0;
 }
 
 double TestRecord::SampleResistance(int index) const
 {
-    static constexpr double kPowersOfSix[8] = {1, 6, 36, 216, 1296, 7776, 46656, 279936};
     const std::uint8_t* s = SampleAt(trace, index);
-    if (!s)
-        return 0;
-    unsigned mantissa = (static_cast<unsigned>(s[3] & 0x1F) << 8) | s[2];
-    double value = mantissa * kPowersOfSix[s[3] >> 5];
-    return value > kResistanceCap ? kResistanceCap : value;
+    return s ? DecodeSampleResistance(s) : 0;
 }
 
 double TestRecord::SampleMotorCurrent(int index) const
 {
     const std::uint8_t* s = SampleAt(trace, index);
-    if (!s)
-        return 0;
-    unsigned magnitude = (static_cast<unsigned>(s[5] & 0x7F) << 8) | s[4];
-    double value = magnitude * 0.0138;
-    return (s[5] & 0x80) ? -value : value;
+    return s ? DecodeSampleMotorCurrent(s) : 0;
 }
 
 double TestRecord::CorrectionFactor() const

@@ -26,6 +26,33 @@ constexpr std::size_t kRecordHeaderSize = 256;
 constexpr std::size_t kReadingRowSize = 32;
 constexpr std::size_t kSampleSize = 6;
 
+// One 6-byte sample, decoded: bytes 0-1 the test current (12-bit mantissa,
+// 4-bit power-of-two exponent, micro-amperes), 2-3 the resistance (13-bit
+// mantissa, 3-bit power-of-six exponent, micro-ohms, held at 100 ohms), 4-5
+// the motor current (15-bit magnitude of 0.0138 A steps and a sign bit).
+inline double DecodeSampleCurrent(const std::uint8_t* s)
+{
+    unsigned mantissa = (static_cast<unsigned>(s[1] & 0x0F) << 8) | s[0];
+    unsigned exponent = s[1] >> 4;
+    return static_cast<double>(mantissa << exponent) / 1000000.0;
+}
+
+inline double DecodeSampleResistance(const std::uint8_t* s)
+{
+    constexpr double kPowersOfSix[8] = {1, 6, 36, 216, 1296, 7776, 46656, 279936};
+    constexpr double kCap = 100000000;  // 100 ohms
+    unsigned mantissa = (static_cast<unsigned>(s[3] & 0x1F) << 8) | s[2];
+    double value = mantissa * kPowersOfSix[s[3] >> 5];
+    return value > kCap ? kCap : value;
+}
+
+inline double DecodeSampleMotorCurrent(const std::uint8_t* s)
+{
+    unsigned magnitude = (static_cast<unsigned>(s[5] & 0x7F) << 8) | s[4];
+    double value = magnitude * 0.0138;
+    return (s[5] & 0x80) ? -value : value;
+}
+
 // Resistances are micro-ohms, temperatures degrees Celsius, currents amperes,
 // times seconds. Texts are Windows-1252 bytes, as the instrument sends them.
 struct TestHeader {

@@ -1,0 +1,169 @@
+// What a full graph page of the largest dynamic test costs, with two
+// overlays, on a plot 1920 pixels wide drawn into an image: once with the
+// traces and once without them. The traces should cost no more than the rest
+// of the page, so "x_no_traces" (this page over the page without traces in
+// the same run) should stay within 2.
+//
+// Each page is bound afresh, as the view binds before every paint, so the
+// check of the cached min/max pyramids against the samples is in the figure.
+// BM_FirstPage adds building those pyramids, as the first paint after a
+// record is opened pays it.
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "app/AppInfo.h"
+#include "display/DisplayTest.h"
+#include "display/qt/QtCanvas.h"
+#include "records/TestRecord.h"
+#include "sim/DemoRecords.h"
+
+using namespace tkan;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A 1000-samples/s trace as long as the 2 MiB record buffer holds: a tap
+// change every 6 s with its 40-ms transition, the drive motor running
+// around it, and a little fixed noise so neighbouring columns differ.
+std::unique_ptr<TestRecord> LargestDynamicRecord(double windingMicroOhm)
+{
+    auto record = std::make_unique<TestRecord>();
+    record->testType = 5;
+    const int rate = 1000;
+    const int seconds = static_cast<int>((kRecordBufferSize - kRecordHeaderSize) / kSampleSize / rate);
+    const int count = seconds * rate;
+    record->trace.samples.reserve(static_cast<std::size_t>(count) * kSampleSize);
+    std::uint32_t noise = 12345;
+    for (int i = 0; i < count; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        const double jitter = static_cast<double>(noise >> 24) / 255.0 - 0.5;
+        const int inCycle = i % 6000;
+        const int tap = i / 6000;
+        double r = windingMicroOhm + 38.0 * tap + jitter * 3;
+        double current = 10 + jitter * 0.02;
+        double motor = 0;
+        if (inCycle >= 3000 && inCycle < 3040) {
+            r *= 4;  // the transition resistor in circuit
+            current = 9.2;
+        }
+        if (inCycle >= 1000 && inCycle < 5000)
+            motor = inCycle < 1100 ? 6.5 : 2.1 + jitter * 0.1;
+        const auto bytes = EncodeSample(r, current, motor);
+        record->trace.samples.insert(record->trace.samples.end(), bytes.begin(), bytes.end());
+    }
+    record->trace.sampleCount = count;
+    record->trace.seconds = seconds;
+    record->ComputeDynamicRanges();
+    return record;
+}
+
+struct Page {
+    Page()
+        : main(LargestDynamicRecord(2450)), first(LargestDynamicRecord(2510)), second(LargestDynamicRecord(2390))
+    {
+        overlays = {first.get(), second.get()};
+        // Widen the page until the plot inside it is 1920 pixels across.
+        int width = 2000;
+        for (int tries = 0; tries < 20; ++tries) {
+            image = QImage(width, 1080, QImage::Format_RGB32);
+            Draw(graph);
+            const int plot = graph.PlotRect().width();
+            if (plot >= 1920)
+                break;
+            width += 1920 - plot;
+        }
+    }
+
+    void Draw(CDisplayTest& onto)
+    {
+        QPainter painter(&image);
+        QtCanvas canvas(painter);
+        onto.Bind(&canvas, settings, *main, overlays, false);
+        onto.timeStart = 0;
+        onto.timeEnd = main->trace.seconds;
+        onto.DrawGraph({0, 0, image.width(), image.height()});
+    }
+
+    CAppInfo settings;
+    std::unique_ptr<TestRecord> main, first, second;
+    std::vector<const TestRecord*> overlays;
+    QImage image;
+    CDisplayTest graph;
+};
+
+Page& ThePage()
+{
+    static Page page;
+    return page;
+}
+
+double withoutTracesSeconds = 0;
+
+void BM_PageWithoutTraces(benchmark::State& state)
+{
+    Page& page = ThePage();
+    page.graph.drawTraces = false;
+    const auto start = Clock::now();
+    for (auto _ : state) {
+        page.Draw(page.graph);
+        benchmark::ClobberMemory();
+    }
+    page.graph.drawTraces = true;
+    withoutTracesSeconds = std::chrono::duration<double>(Clock::now() - start).count() /
+                           static_cast<double>(state.iterations());
+    state.counters["plot_px"] = page.graph.PlotRect().width();
+}
+BENCHMARK(BM_PageWithoutTraces)->Unit(benchmark::kMillisecond);
+
+void BM_PageWithTraces(benchmark::State& state)
+{
+    Page& page = ThePage();
+    const auto start = Clock::now();
+    for (auto _ : state) {
+        page.Draw(page.graph);
+        benchmark::ClobberMemory();
+    }
+    const double seconds =
+        std::chrono::duration<double>(Clock::now() - start).count() / static_cast<double>(state.iterations());
+    if (withoutTracesSeconds > 0)
+        state.counters["x_no_traces"] = seconds / withoutTracesSeconds;
+    state.counters["samples"] = 3.0 * page.main->trace.sampleCount;
+}
+BENCHMARK(BM_PageWithTraces)->Unit(benchmark::kMillisecond);
+
+void BM_FirstPage(benchmark::State& state)
+{
+    Page& page = ThePage();
+    for (auto _ : state) {
+        CDisplayTest fresh;  // no pyramids yet
+        page.Draw(fresh);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_FirstPage)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Fonts and images need a GUI application, not a screen.
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
