@@ -171,8 +171,11 @@ ScreenPageLayout DrawScreenPage(Canvas& canvas, const Rect& client, const CAppIn
     canvas.Rectangle(layout.inner);
 
     const TestHeader& header = main.header;
-    canvas.DrawText(layout.Column(kLeftLabelColumn), layout.Row(kFilenameRow),
-                    "Filename: " + header.fileName + "    Date: " + header.testDate);
+    const std::string fileLine = "Filename: " + header.fileName + "    Date: " + header.testDate;
+    canvas.DrawText(layout.Column(kLeftLabelColumn), layout.Row(kFilenameRow), fileLine);
+    // A long file name would run under the type: the type then moves right.
+    const int typeX = std::max(layout.Column(kTypeColumn), layout.Column(kLeftLabelColumn) +
+                                                               canvas.TextWidth(fileLine) + canvas.Metrics().averageWidth);
     std::string type = "Type: " + main.TestTypeName();
     int shown = 0;
     for (const TestRecord* overlay : overlays) {
@@ -182,7 +185,7 @@ ScreenPageLayout DrawScreenPage(Canvas& canvas, const Rect& client, const CAppIn
             break;
         type += "      Overlay " + std::to_string(shown) + " (" + overlay->header.fileName + ")";
     }
-    canvas.DrawText(layout.Column(kTypeColumn), layout.Row(kFilenameRow), type);
+    canvas.DrawText(typeX, layout.Row(kFilenameRow), type);
 
     for (std::size_t i = 0; i < kFieldSpots.size(); ++i) {
         const FieldSpot& spot = kFieldSpots[i];

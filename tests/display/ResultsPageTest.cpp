@@ -103,6 +103,16 @@ TEST_F(ResultsPageTest, HeaderBlockSitsOnTheCharacterGrid)
     EXPECT_EQ(type->text, "Type: V1,V2 Static LTC Test");
     EXPECT_EQ(type->x, 55 * 8);
 
+    // A file name too long for its column pushes the type along rather than
+    // under it.
+    record.header.fileName = "Harlow T2 after overhaul.tst-tkan";
+    canvas.texts.clear();
+    Draw(true, false);
+    file = canvas.Find("Filename: ");
+    type = canvas.Find("Type: ");
+    ASSERT_TRUE(file && type);
+    EXPECT_EQ(type->x, file->x + static_cast<int>(file->text.size()) * 8 + 8);
+
     // Rows 1.5 lines apart from row 4; labels and edits in two columns.
     const PageCanvas::Text* circuit = canvas.Find("Circuit:");
     ASSERT_NE(circuit, nullptr);

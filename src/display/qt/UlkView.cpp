@@ -87,6 +87,8 @@ void CUlkView::paintEvent(QPaintEvent*)
         ScreenPageLayout layout = DrawScreenPage(canvas, ClientRect(*this), settings_, doc_.Main(), overlays,
                                                  doc_.testLoaded != 0, doc_.GraphShown(), renderer_);
         ApplyLayout(layout);
+        if (drawOverPage && layout.testLoaded)
+            drawOverPage(canvas);
     }
     // The canvas ends with this paint; the renderer must not keep it.
     renderer_.Bind(nullptr, settings_, doc_.Main(), overlays, false);

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -40,6 +41,10 @@ public:
     QLineEdit* HeaderEdit(HeaderField field) const { return edits_[static_cast<std::size_t>(field)]; }
     QTableWidget* Grid() const { return grid_; }
     const ScreenPageLayout& LastLayout() const { return layout_; }
+
+    // Drawn over every page once the page itself is done, on the same
+    // canvas: where the graph's cursors go back on after a repaint.
+    std::function<void(Canvas&)> drawOverPage;
 
 signals:
     // After every paint; the start-up measurement waits for the first.

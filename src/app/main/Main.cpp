@@ -1,0 +1,146 @@
+// tkan: the desktop program.
+#include <QApplication>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/AppInfo.h"
+#include "app/AppServices.h"
+#include "app/RecentFileList.h"
+#include "app/UlkApp.h"
+#include "app/UlkDoc.h"
+#include "app/qt/MainFrame.h"
+#include "app/qt/QSettingsStore.h"
+#include "app/qt/QtPrompter.h"
+#include "device/HidTransport.h"
+#include "device/RovaDevice.h"
+#include "device/SerialCom.h"
+#include "device/Timer.h"
+#include "device/hidapi/HidapiBackend.h"
+#include "display/qt/UlkView.h"
+#include "sim/PtySim.h"
+#include "sim/SimClock.h"
+#include "sim/SimInstrument.h"
+#include "sim/SimRecords.h"
+
+namespace {
+
+tkan::SimDate Today()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+// The built-in instrument of --simulate: a TKAN with the demonstration
+// records, answering on a pseudo-terminal at its line speed.
+class Simulation {
+public:
+    Simulation()
+        : options_(MakeOptions()),
+          engine_(options_, tkan::DemoRecordSet(options_.model, options_.clockStart), clock_),
+          front_(engine_, options_.baud, options_.paced)
+    {
+    }
+
+    int Start(std::string& error) { return front_.Start(error); }
+    const std::string& Port() const { return front_.SlavePath(); }
+
+private:
+    static tkan::SimOptions MakeOptions()
+    {
+        tkan::SimOptions options;
+        options.clockStart = Today();
+        return options;
+    }
+
+    tkan::SimOptions options_;
+    tkan::SteadySimClock clock_;
+    tkan::SimInstrument engine_;
+    tkan::PtySim front_;
+};
+
+std::string CurrentFolder()
+{
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::current_path(error);
+    return error ? std::string() : folder.string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    tkan::CommandLine line = tkan::ParseCommandLine(args);
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "tkan: %s\n%s", line.error.c_str(), tkan::UsageText().c_str());
+        return 2;
+    }
+    if (line.help) {
+        std::fputs(tkan::UsageText().c_str(), stdout);
+        return 0;
+    }
+
+    QApplication application(argc, argv);
+    // The settings key: the maker, then the application title.
+    QCoreApplication::setOrganizationName(QString::fromLatin1(tkan::kCompanyKey));
+    QCoreApplication::setApplicationName(QString::fromLatin1(tkan::kApplicationTitle));
+
+    const std::string startFolder = CurrentFolder();
+    const std::string programFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+
+    tkan::QtPrompter prompter;
+    tkan::QSettingsStore store;
+    tkan::CAppInfo settings;
+    tkan::RecentFileList recent;
+    tkan::SteadyTickSource ticks;
+    tkan::MessagePump pump;
+    pump.SetHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+
+    tkan::CSerialCom serial(prompter, ticks, pump);
+    tkan::HidapiBackend hid;
+    tkan::HidTransport usb(hid, ticks, pump);
+    tkan::RovaDevice device(serial, &usb, settings, prompter);
+
+    std::unique_ptr<Simulation> simulation;
+    std::optional<std::string> simulatedPort;
+    if (line.simulate) {
+        simulation = std::make_unique<Simulation>();
+        std::string error;
+        if (!simulation->Start(error)) {
+            prompter.Message(tkan::MessageStyle::Warning, "The simulated instrument did not start: " + error);
+            return 1;
+        }
+        simulatedPort = simulation->Port();
+    }
+
+    tkan::CUlkApp app(store, settings, recent, serial);
+    app.InitInstance(startFolder, programFolder, simulatedPort);
+
+    tkan::AppServices services{settings, store, recent, prompter, device, serial, ticks, pump};
+    tkan::CUlkDoc doc(settings, prompter, recent, store);
+    tkan::CMainFrame frame(services, doc);
+    prompter.SetMainWindow(&frame);
+
+    // A file that was named but does not load ends the program, after the
+    // loader has said why.
+    if (!line.file.empty() && !frame.OpenDocumentFile(tkan::AbsolutePath(line.file, startFolder)))
+        return 1;
+
+    if (line.exitAfterFirstPaint) {
+        QObject::connect(&frame.View(), &tkan::CUlkView::painted, &application,
+                         [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }, Qt::SingleShotConnection);
+    }
+    frame.showMaximized();
+    return application.exec();
+}
