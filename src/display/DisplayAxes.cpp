@@ -105,9 +105,13 @@ ValueRange CDisplayTest::ColumnRange(SampleQuantity quantity, int x) const
     const TestRecord* record = CurrentRecord();
     if (!record)
         return {};
-    int first = XToSample(x);
-    int last = XToSample(x + 1);
-    if (last < first)
+    return RangeBetween(quantity, XToSample(x), XToSample(x + 1));
+}
+
+ValueRange CDisplayTest::RangeBetween(SampleQuantity quantity, int first, int last) const
+{
+    const TestRecord* record = CurrentRecord();
+    if (!record || last < first)
         return {};
     ValueRange range = envelopes.For(*record, quantity).Range(*record, first, last);
     // The resistance column's maximum starts at zero rather than at its

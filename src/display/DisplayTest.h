@@ -126,6 +126,13 @@ private:
     void DrawStaticLines(const TestRecord& record, int readingSpacing);
     void DrawMotorCurrentBand(const TestRecord& record);
     int StaticReadingSpacing() const;
+    // ColumnRange of the column whose first sample is `first` and whose
+    // right neighbour starts at `last`.
+    ValueRange RangeBetween(SampleQuantity quantity, int first, int last) const;
+    // Calls draw(x, range) for every column inside the plot frame; each
+    // column's end is the next one's start, so it is mapped once.
+    template <typename Draw>
+    void ForEachColumn(SampleQuantity quantity, bool skipPastEnd, Draw draw);
     // A vertical line that covers the pixels of both end rows.
     void ColumnLine(int x, int y0, int y1);
     void DrawTextAt(int x, int y, std::string_view text);

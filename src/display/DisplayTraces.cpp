@@ -38,6 +38,23 @@ void CDisplayTest::ColumnLine(int x, int y0, int y1)
     surface->Line(x, std::min(y0, y1), x, std::max(y0, y1) + 1);
 }
 
+template <typename Draw>
+void CDisplayTest::ForEachColumn(SampleQuantity quantity, bool skipPastEnd, Draw draw)
+{
+    const TestRecord* record = CurrentRecord();
+    const int left = plotRect.left + 1;
+    bool pastEnd = false;
+    int first = XToSample(left, pastEnd);
+    for (int x = left; x <= plotRect.right - 2; ++x) {
+        bool nextPastEnd = false;
+        const int next = XToSample(x + 1, nextPastEnd);
+        if (!skipPastEnd || !(pastEnd || SampleToTime(first) > record->trace.seconds))
+            draw(x, RangeBetween(quantity, first, next));
+        first = next;
+        pastEnd = nextPastEnd;
+    }
+}
+
 void CDisplayTest::DrawTraces()
 {
     const int readingSpacing = StaticReadingSpacing();
@@ -61,17 +78,12 @@ void CDisplayTest::DrawTraces()
     recordIndex = 0;
 }
 
-void CDisplayTest::DrawResistanceEnvelope(const TestRecord& record)
+void CDisplayTest::DrawResistanceEnvelope(const TestRecord&)
 {
-    for (int x = plotRect.left + 1; x <= plotRect.right - 2; ++x) {
-        bool pastEnd = false;
-        int index = XToSample(x, pastEnd);
-        if (pastEnd || SampleToTime(index) > record.trace.seconds)
-            continue;
-        ValueRange range = ColumnRange(SampleQuantity::Resistance, x);
+    ForEachColumn(SampleQuantity::Resistance, true, [&](int x, const ValueRange& range) {
         ColumnLine(x, ResistanceToY(range.low, gridBottom, pixelsPerDivision),
                    ResistanceToY(range.high, gridBottom, pixelsPerDivision));
-    }
+    });
 }
 
 void CDisplayTest::DrawCurrentTrace(const TestRecord&)
@@ -82,10 +94,8 @@ void CDisplayTest::DrawCurrentTrace(const TestRecord&)
         double fraction = span != 0 ? (value - currentLow) / span : 0;
         return HoldBetween(plotRect.bottom - std::trunc(fraction * height), plotRect.top, gridBottom);
     };
-    for (int x = plotRect.left + 1; x <= plotRect.right - 2; ++x) {
-        ValueRange range = ColumnRange(SampleQuantity::TestCurrent, x);
-        ColumnLine(x, toY(range.low), toY(range.high));
-    }
+    ForEachColumn(SampleQuantity::TestCurrent, false,
+                  [&](int x, const ValueRange& range) { ColumnLine(x, toY(range.low), toY(range.high)); });
 }
 
 void CDisplayTest::DrawMotorCurrentBand(const TestRecord& record)
@@ -105,10 +115,8 @@ void CDisplayTest::DrawMotorCurrentBand(const TestRecord& record)
         double offset = scale > 0 ? std::trunc(value / scale * halfHeight) : 0;
         return HoldBetween(centre - offset, bandTop, plotRect.bottom);
     };
-    for (int x = plotRect.left + 1; x <= plotRect.right - 2; ++x) {
-        ValueRange range = ColumnRange(SampleQuantity::MotorCurrent, x);
-        ColumnLine(x, toY(range.low), toY(range.high));
-    }
+    ForEachColumn(SampleQuantity::MotorCurrent, false,
+                  [&](int x, const ValueRange& range) { ColumnLine(x, toY(range.low), toY(range.high)); });
 }
 
 int CDisplayTest::StaticReadingSpacing() const

@@ -82,11 +82,20 @@ ValueRange SampleEnvelope::Range(const TestRecord& record, int first, int last) 
     if (first > last)
         std::swap(first, last);
 
+    // The samples of the part-blocks at either end, decoded in place.
     ValueRange range = kEmptyRange;
-    while (first <= last && first % kBlockSamples != 0)
-        Widen(range, Sample(record, first++));
-    while (first <= last && (last + 1) % kBlockSamples != 0)
-        Widen(range, Sample(record, last--));
+    auto widenBySamples = [&](auto decode) {
+        const std::uint8_t* base = record.trace.samples.data();
+        while (first <= last && first % kBlockSamples != 0)
+            Widen(range, decode(base + static_cast<std::size_t>(first++) * kSampleSize));
+        while (first <= last && (last + 1) % kBlockSamples != 0)
+            Widen(range, decode(base + static_cast<std::size_t>(last--) * kSampleSize));
+    };
+    switch (quantity) {
+    case SampleQuantity::Resistance: widenBySamples(DecodeSampleResistance); break;
+    case SampleQuantity::TestCurrent: widenBySamples(DecodeSampleCurrent); break;
+    case SampleQuantity::MotorCurrent: widenBySamples(DecodeSampleMotorCurrent); break;
+    }
     if (first > last)
         return range;
 
@@ -159,14 +168,21 @@ void SampleEnvelopeCache::Refresh(const TestRecord& record)
 {
     Entry& entry = EntryFor(record);
     const std::vector<std::uint8_t>& samples = record.trace.samples;
+    const bool sameBuffer = entry.known && entry.data == samples.data() && entry.bytes == samples.size() &&
+                            entry.sampleCount == record.trace.sampleCount;
+    // A trace the loaders filled says by its revision whether it changed;
+    // any other trace is read in full.
+    const std::uint64_t revision = record.trace.revision;
+    if (sameBuffer && revision != 0 && entry.revision == revision)
+        return;
     std::uint64_t fingerprint = SampleFingerprint(samples.data(), samples.size());
-    if (entry.known && entry.data == samples.data() && entry.bytes == samples.size() && entry.sampleCount == record.trace.sampleCount &&
-        entry.fingerprint == fingerprint)
+    if (sameBuffer && revision == 0 && entry.revision == 0 && entry.fingerprint == fingerprint)
         return;
     entry.known = true;
     entry.data = samples.data();
     entry.bytes = samples.size();
     entry.sampleCount = record.trace.sampleCount;
+    entry.revision = revision;
     entry.fingerprint = fingerprint;
     entry.built = {};
     entry.envelopes = {};

@@ -44,12 +44,14 @@ private:
 
 // The pyramids of the records drawn lately, each quantity built on first
 // use. A record is known again by its address and the exact content of its
-// samples, so a record reloaded in place never shows its old trace.
+// samples (its revision, or a digest of the bytes when it has none), so a
+// record reloaded in place never shows its old trace.
 class SampleEnvelopeCache {
 public:
-    // Checks the record's samples against what was cached for it (a full
-    // pass over the bytes) and forgets the pyramids when they changed. Run
-    // once per page or mouse event, not per column.
+    // Checks the record's samples against what was cached for it and
+    // forgets the pyramids when they changed: by revision for a trace the
+    // loaders filled, by a full pass over the bytes otherwise. Run once per
+    // page or mouse event, not per column.
     void Refresh(const TestRecord& record);
     // The pyramid of a refreshed record, built on first use.
     const SampleEnvelope& For(const TestRecord& record, SampleQuantity quantity);
@@ -62,6 +64,7 @@ private:
         const std::uint8_t* data = nullptr;
         std::size_t bytes = 0;
         int sampleCount = 0;
+        std::uint64_t revision = 0;
         std::uint64_t fingerprint = 0;
         std::uint64_t lastUse = 0;
         std::array<bool, 3> built{};

@@ -170,6 +170,7 @@ int TestRecord::ParseRecordBlock(const std::uint8_t* block, std::size_t length)
 
 int TestRecord::TakeSamples(const std::uint8_t* bytes, std::size_t length, bool wholeSeconds)
 {
+    TraceRestamp restamp{trace};
     const std::size_t rate = static_cast<std::size_t>(SampleRate());
     std::size_t count = length / kSampleSize;
     if (wholeSeconds)

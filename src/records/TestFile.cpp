@@ -293,6 +293,7 @@ int LoadSamples(TestRecord& record, TestFileBytes& file, std::size_t from, std::
 int TestRecord::LoadTestFile(const std::string& path)
 {
     Reset();
+    TraceRestamp restamp{trace};
     header.fileName = FileNamePart(path);
 
     FileHandle handle(path);

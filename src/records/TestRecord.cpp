@@ -1,5 +1,6 @@
 #include "records/TestRecord.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 
@@ -13,10 +14,17 @@ constexpr double kNoRange = -999;
 
 }  // namespace
 
+std::uint64_t NewTraceRevision()
+{
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 TestRecord::TestRecord() : recordBlock(kRecordBufferSize, 0) {}
 
 void TestRecord::Reset()
 {
+    TraceRestamp restamp{trace};
     trace.samples.clear();
     trace.samples.shrink_to_fit();
     trace.sampleCount = 0;

@@ -91,6 +91,22 @@ struct DynamicTrace {
     int sampleCount = 0;
     int seconds = 0;        // whole seconds covered
     int durationLimit = 0;  // seconds BuildFromInstrument keeps; 0 = all
+    // A number no other filling of any trace has had: the loaders, the
+    // builder and Reset give the trace a new one whenever they change its
+    // samples, so a drawing cache can tell a reloaded trace from the one it
+    // knew without reading it. 0 for a trace filled by other code, which
+    // such a cache must read in full.
+    std::uint64_t revision = 0;
+};
+
+// The next trace revision; never 0.
+std::uint64_t NewTraceRevision();
+
+// Gives a trace a new revision when it goes out of scope, whichever way the
+// function that changes the samples returns.
+struct TraceRestamp {
+    DynamicTrace& trace;
+    ~TraceRestamp() { trace.revision = NewTraceRevision(); }
 };
 
 // Runs after every successful save; the export subsystem fills it in. Until

@@ -5,6 +5,8 @@
 
 #include "display/GraphFixtures.h"
 #include "display/SampleEnvelope.h"
+#include "support/DemoFiles.h"
+#include "support/TempDir.h"
 
 using namespace tkan;
 using namespace tkan::graphtest;
@@ -97,4 +99,29 @@ TEST(SampleEnvelopeCache, RebuildsOnlyWhenTheSamplesChange)
     EXPECT_EQ(cache.For(*other, SampleQuantity::Resistance).Range(*other, 0, 999).low, 700);
 
     EXPECT_NE(SampleFingerprint(record->trace.samples.data(), 36), SampleFingerprint(other->trace.samples.data(), 30));
+}
+
+TEST(SampleEnvelopeCache, AFileLoadedAgainIntoTheSameRecordShowsItsOwnTrace)
+{
+    test::TempDir dir;
+    DemoParameters low, high;
+    low.seconds = high.seconds = 2;
+    high.windingResistance = low.windingResistance * 3;
+    ASSERT_EQ(test::WriteDemoTest(dir.File("low.test"), test::DemoKind::Dynamic, low), 1);
+    ASSERT_EQ(test::WriteDemoTest(dir.File("high.test"), test::DemoKind::Dynamic, high), 1);
+
+    TestRecord record;
+    SampleEnvelopeCache cache;
+    double shown[2];
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const char* name : {"low.test", "high.test"}) {
+            ASSERT_EQ(record.LoadTestFile(dir.File(name)), 1);
+            cache.Refresh(record);
+            const int last = record.trace.sampleCount - 1;
+            const double low = cache.For(record, SampleQuantity::Resistance).Range(record, last - 100, last).low;
+            EXPECT_EQ(low, Scan(record, SampleQuantity::Resistance, last - 100, last).low) << name;
+            shown[name[0] == 'h'] = low;
+        }
+        EXPECT_GT(shown[1], shown[0] * 2) << "pass " << pass;
+    }
 }

@@ -6,6 +6,9 @@
 #include <QPolygon>
 #include <QString>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "records/Codepage.h"
 
 namespace tkan {
@@ -93,8 +96,20 @@ void QtCanvas::MoveTo(int x, int y) { position = QPoint(x, y); }
 void QtCanvas::LineTo(int x, int y)
 {
     QPoint end(x, y);
-    if (end != position)
+    if (end == position)
+        return;
+    // A wide upright or level line is the rectangle a flat-capped pen
+    // covers; filling it is many times cheaper than stroking it, and the
+    // graph draws one a pixel column.
+    const int w = penWidth;
+    if (!xorMode && w >= 2 && w % 2 == 0 && (end.x() == position.x() || end.y() == position.y())) {
+        if (end.x() == position.x())
+            painter.fillRect(QRect(x - w / 2, std::min(y, position.y()), w, std::abs(y - position.y())), pen.color());
+        else
+            painter.fillRect(QRect(std::min(x, position.x()), y - w / 2, std::abs(x - position.x()), w), pen.color());
+    } else {
         painter.drawLine(position, end);
+    }
     position = end;
 }
 
@@ -163,6 +178,7 @@ void QtCanvas::DrawText(int x, int y, std::string_view text)
 void QtCanvas::SetXorMode(bool on)
 {
     QPaintEngine* engine = painter.paintEngine();
+    xorMode = on;
     if (on) {
         if (engine && engine->hasFeature(QPaintEngine::RasterOpModes))
             painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);

@@ -56,6 +56,7 @@ private:
     QColor textBackground = Qt::white;
     bool opaqueText = false;
     QPoint position;
+    bool xorMode = false;
 };
 
 }  // namespace tkan
