@@ -232,9 +232,15 @@ void SimInstrument::Execute(const std::string& command)
 
 void SimInstrument::Queue(const std::vector<std::uint8_t>& bytes)
 {
-    if (dropWhenSent_ || linkDropped_)
+    if (dropWhenSent_ || linkDropped_ || muted_)
         return;
     out_.insert(out_.end(), bytes.begin(), bytes.end());
+}
+
+void SimInstrument::Inject(std::string_view bytes)
+{
+    Advance();
+    Queue(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
 // The probe is answered in every fault but silence, so that the program gets

@@ -5,6 +5,7 @@
 #include <limits>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sim/DemoRecords.h"
@@ -49,6 +50,13 @@ public:
     // Link milliseconds until the instrument does something without being
     // spoken to (0 when output is waiting); -1 when it only waits.
     std::int64_t MsUntilNextEvent();
+
+    // Bytes put on the line as if the instrument had said them, for status
+    // lines no real run would send in that order.
+    void Inject(std::string_view bytes);
+    // The instrument falls silent, or speaks again: while muted it still
+    // hears and acts, but whatever it says is lost.
+    void SetMuted(bool muted) { muted_ = muted; }
 
     // The link has gone down for good (the link-drop fault); the front ends
     // its side of the connection.
@@ -111,6 +119,7 @@ private:
     bool streaming_ = false;            // a stream or listing went out since the last command
     bool abandoned_ = false;            // ... and this input cut it short
     bool linkDropped_ = false;
+    bool muted_ = false;
     std::int64_t nextTrickleMs_ = 0;    // link time the next trickled byte may go
     std::uint64_t noise_;
 

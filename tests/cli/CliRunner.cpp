@@ -1,11 +1,15 @@
 #include "cli/CliRunner.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "support/TempDir.h"
@@ -62,6 +66,68 @@ std::vector<std::string> Lines(const std::string& text)
         start = end + 1;
     }
     return lines;
+}
+
+std::string SimulatorPath()
+{
+    std::string cli = TKAN_CLI_PATH;
+    return cli.substr(0, cli.rfind('/') + 1) + "tkan-sim";
+}
+
+SimulatorProcess::SimulatorProcess(const std::vector<std::string>& options)
+{
+    std::vector<std::string> argvText = {SimulatorPath()};
+    argvText.insert(argvText.end(), options.begin(), options.end());
+    std::vector<char*> argv;
+    for (std::string& a : argvText)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    int out[2];
+    if (::pipe(out) != 0)
+        return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+
+    // The first line is the terminal's path.
+    for (;;) {
+        pollfd ready{out[0], POLLIN, 0};
+        if (::poll(&ready, 1, 5000) <= 0)
+            break;
+        char c = 0;
+        if (::read(out[0], &c, 1) != 1 || c == '\n')
+            break;
+        path_.push_back(c);
+    }
+    ::close(out[0]);
+}
+
+SimulatorProcess::~SimulatorProcess()
+{
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+SimulatedHid::SimulatedHid(const char* mode)
+{
+    ::setenv("TKAN_SIM_HID", mode, 1);
+}
+
+SimulatedHid::~SimulatedHid()
+{
+    ::unsetenv("TKAN_SIM_HID");
 }
 
 }  // namespace tkan::test

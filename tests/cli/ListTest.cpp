@@ -1,89 +1,14 @@
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "cli/CliRunner.h"
 
-extern char** environ;
-
 namespace tkan::test {
 namespace {
-
-// tkan-sim is built beside tkan-cli.
-std::string SimulatorPath()
-{
-    std::string cli = TKAN_CLI_PATH;
-    return cli.substr(0, cli.rfind('/') + 1) + "tkan-sim";
-}
-
-// tkan-sim as a process of its own, as an operator would start it.
-class SimulatorProcess {
-public:
-    explicit SimulatorProcess(const std::vector<std::string>& options)
-    {
-        std::vector<std::string> argvText = {SimulatorPath()};
-        argvText.insert(argvText.end(), options.begin(), options.end());
-        std::vector<char*> argv;
-        for (std::string& a : argvText)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-
-        int out[2];
-        if (::pipe(out) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-
-        // The first line is the terminal's path.
-        for (;;) {
-            pollfd ready{out[0], POLLIN, 0};
-            if (::poll(&ready, 1, 5000) <= 0)
-                break;
-            char c = 0;
-            if (::read(out[0], &c, 1) != 1 || c == '\n')
-                break;
-            path_.push_back(c);
-        }
-        ::close(out[0]);
-    }
-
-    ~SimulatorProcess()
-    {
-        if (pid_ <= 0)
-            return;
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-
-    SimulatorProcess(const SimulatorProcess&) = delete;
-    SimulatorProcess& operator=(const SimulatorProcess&) = delete;
-
-    const std::string& Path() const { return path_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string path_;
-};
 
 TEST(CliList, PrintsTheSimulatorsVersionAndDirectoryAtEitherSpeed)
 {
@@ -127,15 +52,6 @@ TEST(CliList, DeviceMessagesGoToStandardErrorAndFailureExitsOne)
         EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
     }
 }
-
-// The simulated instrument in place of hidapi, for the tool run below.
-class SimulatedHid {
-public:
-    explicit SimulatedHid(const char* mode) { ::setenv("TKAN_SIM_HID", mode, 1); }
-    ~SimulatedHid() { ::unsetenv("TKAN_SIM_HID"); }
-    SimulatedHid(const SimulatedHid&) = delete;
-    SimulatedHid& operator=(const SimulatedHid&) = delete;
-};
 
 TEST(CliList, ListsOverUsbWhenAskedAndByDefault)
 {

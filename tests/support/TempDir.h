@@ -25,5 +25,7 @@ private:
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 void WriteFileText(const std::string& path, const std::string& text);
+// The names of the entries of a folder, sorted.
+std::vector<std::string> FilesIn(const std::string& folder);
 
 }  // namespace tkan::test

@@ -1,18 +1,13 @@
 #include <array>
 #include <cstdio>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 
 #include "CliSupport.h"
 #include "Commands.h"
-#include "UsbBackend.h"
-#include "app/AppInfo.h"
-#include "device/HidTransport.h"
+#include "DeviceConnection.h"
 #include "device/RovaDevice.h"
-#include "device/SerialCom.h"
-#include "device/Timer.h"
 #include "records/Codepage.h"
 
 namespace tkan::cli {
@@ -80,27 +75,8 @@ int RunList(const Command& self, std::span<const std::string> args)
         return UsageError(self, "--device and --usb exclude each other");
 
     CaptionedPrompter prompter;
-    SteadyTickSource ticks;
-    MessagePump pump;  // no window: nothing to run while a read waits
-
-    // The desktop's settings live in its own store, which the core cannot
-    // read; the tool starts from the defaults of a first start instead.
-    CAppInfo settings;
-    CSerialCom serial(prompter, ticks, pump);
-    serial.portNumber = settings.ComPort;
-    serial.comDevice = settings.ComDevice;
-    serial.speed = instrument::kSpeedToDetect;
-    if (devicePath) {
-        settings.USBEnable = 0;
-        serial.comDevice = *devicePath;
-    }
-    if (usbWanted)
-        settings.USBEnable = 1;
-
-    std::unique_ptr<HidBackend> hid = MakeHidBackend(ticks);
-    HidTransport usb(*hid, ticks, pump);
-
-    RovaDevice device(serial, &usb, settings, prompter);
+    DeviceConnection connection(prompter, devicePath, usbWanted);
+    RovaDevice& device = connection.device;
     if (!device.ReadDirectory())
         return kExitFailure;
 

@@ -16,6 +16,8 @@ constexpr Command kCommands[] = {
     {"samples", "FILE [--from N] [--count N]", "print the samples of a dynamic test as CSV", RunSamples},
     {"demo", "FILE [--static]", "write a demonstration test file (dynamic, or static with --static)", RunDemo},
     {"list", "[--device PATH | --usb]", "list the records stored on the instrument", RunList},
+    {"download", "N [N ...] [--device PATH | --usb] --out DIR [--prefix P]",
+     "save stored records as <prefix><N>.test files in DIR", RunDownload},
 };
 
 constexpr const char* kGeneralUsage = "usage: tkan-cli COMMAND [ARGUMENTS] (tkan-cli --help lists the commands)";

@@ -1,0 +1,545 @@
+#include "testing/DynamicTest.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <span>
+
+#include "app/AppInfo.h"
+#include "device/InstrumentContract.h"
+#include "device/RovaDevice.h"
+#include "device/Timer.h"
+#include "platform/Prompter.h"
+#include "platform/SettingsStore.h"
+#include "records/TestRecord.h"
+#include "testing/TestingContext.h"
+#include "testing/XferDlg.h"
+
+namespace tkan {
+
+namespace {
+
+constexpr char kPressStart[] = "\r*** PRESS START TO BEGIN ***";
+constexpr char kPressRaiseLower[] = "\r   *** READY PRESS RAISE/LOWER BUTTON TO START ***";
+constexpr char kEnergized[] = "\r   *** XFMR ENERGIZED ***";
+constexpr char kCalibrating[] = "\r   *** XFMR CALIBRATING ***";
+constexpr char kComplete[] = "\r TEST COMPLETE";
+
+constexpr int kStartTimer = 1;
+constexpr int kStartTimerMs = 250;
+constexpr std::uint32_t kIdlePassMs = 250;
+constexpr int kPollReadMs = 500;
+constexpr std::size_t kPollLineCapacity = 512;
+constexpr std::size_t kReplyLineCapacity = 128;
+constexpr std::uint32_t kBlinkHalfPeriodMs = 2000;
+// The instrument's own test lengths; the chosen length ends it earlier.
+constexpr int kShortTestSeconds = 120;
+constexpr int kLongTestSeconds = 240;
+
+constexpr char kTestFileExtension[] = ".tst-tkan";
+constexpr char kTestFileFilter[] = "Test (*.tst-tkan) |*.tst-tkan||";
+
+struct HeaderKey {
+    const char* name;
+    std::string DynamicTestValues::*member;
+};
+
+// The static test dialog keeps its header under the same keys, so both
+// dialogs show whatever was typed last in either.
+constexpr std::array<HeaderKey, 8> kHeaderKeys{{
+    {"Company", &DynamicTestValues::company},
+    {"Circuit", &DynamicTestValues::circuit},
+    {"Model", &DynamicTestValues::model},
+    {"KVA", &DynamicTestValues::kva},
+    {"Station", &DynamicTestValues::station},
+    {"Mfr", &DynamicTestValues::manufacturer},
+    {"SN", &DynamicTestValues::serialNumber},
+    {"Operator", &DynamicTestValues::operatorName},
+}};
+
+bool Contains(std::string_view text, std::string_view part)
+{
+    return text.find(part) != std::string_view::npos;
+}
+
+// A name typed without an extension gets the chooser's default one, as the
+// desktop's own save dialogs do.
+std::string WithDefaultExtension(const std::string& path, std::string_view extension)
+{
+    if (FileNamePart(path).find('.') != std::string::npos)
+        return path;
+    return path + std::string(extension);
+}
+
+}  // namespace
+
+std::vector<std::string> TestCurrentChoices(bool is40Amp)
+{
+    if (is40Amp)
+        return {"10 AMPS", "40 AMPS"};
+    return {"5 AMPS", "10 AMPS"};
+}
+
+int LeadingInteger(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > INT_MAX)
+            return negative ? INT_MIN : INT_MAX;
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+dlgDynamicTest::dlgDynamicTest(TestingContext& context, ModalDialogs& dialogs)
+    : context_(context), dialogs_(dialogs)
+{
+}
+
+// --- Controls --------------------------------------------------------------
+
+void dlgDynamicTest::ReadBack()
+{
+    if (!view_)
+        return;
+    values_ = view_->ReadValues();
+    const int lengths = static_cast<int>(kTestLengthChoices.size());
+    const int currents = std::max(1, static_cast<int>(currentChoices_.size()));
+    values_.lengthIndex = std::clamp(values_.lengthIndex, 0, lengths - 1);
+    values_.currentIndex = std::clamp(values_.currentIndex, 0, currents - 1);
+    values_.tapControl = std::clamp(values_.tapControl, 0, 2);
+    values_.relayMode = std::clamp(values_.relayMode, 0, 1);
+}
+
+void dlgDynamicTest::Show()
+{
+    if (!view_)
+        return;
+    view_->ShowValues(values_);
+    view_->ShowStatus(statusText_);
+}
+
+void dlgDynamicTest::SetStatus(const std::string& text)
+{
+    statusText_ = text;
+    Refresh();
+}
+
+void dlgDynamicTest::Refresh()
+{
+    if (view_)
+        view_->ShowStatus(statusText_);
+}
+
+void dlgDynamicTest::UpdateButtons()
+{
+    const bool tapped = values_.tapControl != kNoTapControl;
+    buttons_.startTest = !running_;
+    buttons_.stopTest = running_;
+    buttons_.saveTest = ready_ && !running_;
+    buttons_.latch = tapped;
+    buttons_.momentary = tapped;
+    buttons_.raiseLower = running_ && tapped && values_.relayMode == kMomentary && ready_;
+    if (view_)
+        view_->ShowButtons(buttons_);
+}
+
+void dlgDynamicTest::OnTapControlClicked()
+{
+    ReadBack();
+    UpdateButtons();
+}
+
+// --- Opening and closing ---------------------------------------------------
+
+void dlgDynamicTest::OnInitDialog(DynamicTestView& view)
+{
+    view_ = &view;
+    for (const HeaderKey& key : kHeaderKeys)
+        values_.*key.member = context_.store.ReadText(kSettingsSection, key.name, "");
+    Show();
+
+    RovaDevice& device = context_.device;
+    if (!device.Connect(1)) {
+        CloseTest();
+        return;
+    }
+    if (!device.IsTkan) {
+        context_.prompter.Message(MessageStyle::Warning, "Not a TKAN device");
+        CloseTest();
+        return;
+    }
+
+    currentChoices_ = TestCurrentChoices(device.Is40Amp != 0);
+    view.SetCurrentChoices(currentChoices_);
+    values_.lengthIndex = 0;
+    values_.currentIndex = 0;
+    statusText_ = kPressStart;
+    view.SetTimer(kStartTimer, kStartTimerMs);
+    Show();
+    UpdateButtons();
+}
+
+void dlgDynamicTest::OnTimer(int id)
+{
+    if (id != kStartTimer || !view_)
+        return;
+    // The timer fires once: the poll loop lives inside this tick.
+    view_->KillTimer(kStartTimer);
+    PollDevice();
+}
+
+void dlgDynamicTest::ExitTest()
+{
+    ReadBack();
+    exitRequested_ = true;
+    StopTest();
+    if (ready_ && !saved_) {
+        Answer answer =
+            context_.prompter.Ask(MessageStyle::Tkan, "Exit test without saving ?", QuestionButtons::YesNo);
+        if (answer == Answer::No) {
+            // The dialog stays, and so does its watch on the instrument.
+            exitRequested_ = false;
+            return;
+        }
+    }
+    CloseTest();
+}
+
+void dlgDynamicTest::CloseTest()
+{
+    if (ended_)
+        return;
+    ReadBack();
+    for (const HeaderKey& key : kHeaderKeys)
+        context_.store.WriteText(kSettingsSection, key.name, values_.*key.member);
+    exitRequested_ = true;
+    StopTest();
+    ended_ = true;
+    if (view_)
+        view_->EndDialog();
+}
+
+// --- Exchanges -------------------------------------------------------------
+
+bool dlgDynamicTest::InsideExchange() const
+{
+    return lock_.Depth() > 0 || context_.device.IsBusy();
+}
+
+// Start and Save are whole exchanges of their own. Clicked while a read
+// waits, they would interleave with it on the wire, so they wait for the
+// poll loop to come round.
+void dlgDynamicTest::RunDeferred()
+{
+    Deferred what = deferred_;
+    deferred_ = Deferred::None;
+    if (what == Deferred::Start)
+        StartTest();
+    else if (what == Deferred::Save)
+        SaveTest();
+}
+
+int dlgDynamicTest::SendByte(std::string_view byte)
+{
+    return context_.device.SendBytes(
+        std::span(reinterpret_cast<const std::uint8_t*>(byte.data()), byte.size()));
+}
+
+int dlgDynamicTest::StartTest()
+{
+    if (InsideExchange()) {
+        deferred_ = Deferred::Start;
+        return 0;
+    }
+    ReadBack();
+    std::lock_guard guard(lock_);
+    if (running_) {
+        UpdateButtons();
+        return 1;
+    }
+    if (!context_.device.Connect(1))
+        return 0;
+
+    int started = StartExchange();
+    // Closed while the start was under way: the close found no test running
+    // and stopped nothing. A test that began all the same is stopped rather
+    // than left driving current with nobody watching.
+    if (ended_) {
+        if (started) {
+            running_ = true;
+            StopTest();
+        }
+        return 0;
+    }
+    saved_ = false;
+    if (started) {
+        running_ = true;
+        ready_ = false;
+        // A new test blinks afresh.
+        blinkText_.clear();
+        blinkStarted_ = false;
+    } else {
+        context_.prompter.Message(MessageStyle::Tkan, "Unable to start test, try again");
+    }
+    UpdateButtons();
+    return started;
+}
+
+int dlgDynamicTest::StartExchange()
+{
+    RovaDevice& device = context_.device;
+    Prompter& prompter = context_.prompter;
+    std::string reply;
+
+    const std::string current = currentChoices_.empty()
+                                    ? std::string()
+                                    : currentChoices_[static_cast<std::size_t>(values_.currentIndex)];
+    std::array<char, 16> command{};
+    std::snprintf(command.data(), command.size(), instrument::kTestCurrentFormat,
+                  static_cast<unsigned>(std::clamp(LeadingInteger(current), 0, 255)));
+    if (!device.SendText(command.data()) ||
+        !device.ReadLine(reply, kReplyLineCapacity, instrument::kDefaultTimeout))
+        return 0;
+    // The dialog may have closed while the reply was awaited: go no further.
+    if (ended_)
+        return 0;
+    if (!reply.empty()) {
+        prompter.Message(MessageStyle::Tkan, "Device did not recognize current setting");
+        return 0;
+    }
+
+    testLength_ = LeadingInteger(kTestLengthChoices[static_cast<std::size_t>(values_.lengthIndex)]);
+    const std::string_view type =
+        testLength_ <= kShortTestSeconds ? instrument::kDynamicTest2000Type : instrument::kDynamicTest1000Type;
+    if (!device.SendText(std::string(type)) ||
+        !device.ReadLine(reply, kReplyLineCapacity, instrument::kDefaultTimeout))
+        return 0;
+    if (ended_)
+        return 0;
+    if (!reply.empty()) {
+        prompter.Message(MessageStyle::Tkan, "Device did not recognize test type");
+        return 0;
+    }
+
+    if (!device.SendText(std::string(instrument::kStartCommand)) ||
+        !device.ReadLine(reply, kReplyLineCapacity, instrument::kDefaultTimeout))
+        return 0;
+    if (ended_)
+        return 0;
+    if (!Contains(reply, instrument::kStartConfirmation)) {
+        prompter.Message(MessageStyle::Tkan, "Device did not recognize start test command");
+        return 0;
+    }
+    return SendByte(instrument::kAcknowledge);
+}
+
+void dlgDynamicTest::DiscardLines(std::size_t capacity)
+{
+    std::string line;
+    while (context_.device.ReadLine(line, capacity, static_cast<int>(instrument::kStopSilenceMs))) {
+    }
+}
+
+void dlgDynamicTest::StopTest()
+{
+    ReadBack();
+    {
+        std::lock_guard guard(lock_);
+        if (running_) {
+            if (context_.device.IsTkan) {
+                context_.device.SendText(std::string(instrument::kStopCommand));
+                DiscardLines(kReplyLineCapacity);
+            } else {
+                context_.device.SendEscape();
+            }
+        }
+        running_ = false;
+    }
+    UpdateButtons();
+    statusText_.clear();
+    Show();
+}
+
+void dlgDynamicTest::RelayButtonEvent(int code)
+{
+    if (code == kRelayPressed)
+        SendByte(values_.tapControl == kRaiseTap ? instrument::kRaiseCommand : instrument::kLowerCommand);
+    else if (code == kRelayReleased)
+        SendByte(instrument::kReleaseCommand);
+}
+
+void dlgDynamicTest::SaveTest()
+{
+    if (InsideExchange()) {
+        deferred_ = Deferred::Save;
+        return;
+    }
+    ReadBack();
+    SaveFileRequest request;
+    request.defaultExtension = kTestFileExtension;
+    request.filter = kTestFileFilter;
+    request.initialFolder = context_.settings.FilePath;
+    std::optional<std::string> chosen = context_.prompter.ChooseSaveFile(request);
+    if (!chosen || chosen->empty())
+        return;
+    const std::string path = WithDefaultExtension(*chosen, kTestFileExtension);
+
+    CXferDlg transfer(context_);
+    transfer.singleRecord = true;
+    transfer.singleFileName = path;
+    transfer.durationLimit = testLength_;
+    transfer.expectedBytes = ExpectedDynamicRecordBytes(testLength_);
+    transfer.headerGiven = true;
+    transfer.headerTexts = {values_.company, values_.station,      values_.circuit, values_.manufacturer,
+                            values_.model,   values_.serialNumber, values_.kva,     values_.operatorName};
+    // A download that failed saved nothing: the dialog stays so that the
+    // test, still on the instrument, can be saved again, and the main window
+    // is not sent to open a file that was never written.
+    if (dialogs_.RunTransfer(transfer) != 1) {
+        UpdateButtons();
+        return;
+    }
+    saved_ = true;
+    savedPath_ = path;
+
+    TestRecord written;
+    written.prompter = &context_.prompter;
+    if (written.LoadTestFile(path) && context_.autoExport)
+        context_.autoExport(written);
+    CloseTest();
+}
+
+// --- The poll loop -----------------------------------------------------------
+
+void dlgDynamicTest::PollDevice()
+{
+    RovaDevice& device = context_.device;
+    while (!exitRequested_) {
+        context_.pump.PumpWaitingMessages();
+        if (exitRequested_)
+            break;
+        RunDeferred();
+        if (!running_) {
+            Delay(context_.ticks, kIdlePassMs);
+            continue;
+        }
+
+        std::string line;
+        bool got = false;
+        bool failedEarly = false;
+        {
+            std::lock_guard guard(lock_);
+            if (!running_)
+                continue;
+            CTimer halfTime(context_.ticks);
+            halfTime.Start(kPollReadMs / 2);
+            got = device.ReadLine(line, kPollLineCapacity, kPollReadMs) == 1;
+            // A read that fails long before its time-out did not time out:
+            // the link itself has failed.
+            failedEarly = !got && !halfTime.Expired();
+            if (got && Contains(line, instrument::kStatusConfirm))
+                SendByte(instrument::kAcknowledge);
+        }
+        if (!got && failedEarly && running_ && !exitRequested_) {
+            LinkLost();
+            continue;
+        }
+        if (got && !line.empty())
+            HandleLine(line);
+        // The instrument is quiet between its markers, and the messages are
+        // to blink all the same: paced by time, not by lines.
+        if (running_)
+            Blink();
+    }
+}
+
+void dlgDynamicTest::LinkLost()
+{
+    // Connect says what is wrong (the port gone, the device not found); an
+    // instrument that answers again lets the test carry on.
+    if (context_.device.Connect(1))
+        return;
+    running_ = false;
+    UpdateButtons();
+    statusText_.clear();
+    Show();
+}
+
+void dlgDynamicTest::HandleLine(const std::string& line)
+{
+    if (Contains(line, instrument::kStatusReady)) {
+        if (values_.tapControl == kNoTapControl) {
+            SendByte(instrument::kGoCommand);
+        } else if (values_.relayMode == kMomentary) {
+            // The operator's Raise / Lower button drives the relay.
+            blinkText_ = kPressRaiseLower;
+            SetStatus(kPressRaiseLower);
+        } else {
+            SendByte(values_.tapControl == kRaiseTap ? instrument::kRaiseCommand : instrument::kLowerCommand);
+        }
+        ready_ = true;
+    }
+    if (Contains(line, instrument::kStatusCharging)) {
+        blinkText_ = kEnergized;
+        Refresh();
+    }
+    if (Contains(line, instrument::kStatusCalibrating)) {
+        blinkText_ = kCalibrating;
+        Refresh();
+    }
+    UpdateButtons();
+    if (Contains(line, instrument::kStatusSecondsLeft))
+        CountDown(line);
+    if (Contains(line, instrument::kStatusDone)) {
+        running_ = false;
+        ready_ = true;
+        blinkText_ = kComplete;
+        SetStatus(kComplete);
+        UpdateButtons();
+        DiscardLines(kPollLineCapacity);
+    }
+}
+
+void dlgDynamicTest::CountDown(const std::string& line)
+{
+    const std::size_t equals = line.find('=');
+    const int reported = LeadingInteger(std::string_view(line).substr(equals + 1));
+    const int own = testLength_ <= kShortTestSeconds ? kShortTestSeconds : kLongTestSeconds;
+    long long left = static_cast<long long>(reported) + testLength_ - own;
+    left = std::clamp<long long>(left, 0, INT_MAX);
+    std::string text = "\rTime Left: " + std::to_string(left) + " seconds";
+    blinkText_ = text;
+    SetStatus(text);
+    if (left == 0)
+        StopTest();
+}
+
+void dlgDynamicTest::Blink()
+{
+    if (ready_ || blinkText_.empty())
+        return;
+    const std::uint32_t now = context_.ticks.TickCount();
+    if (!blinkStarted_) {
+        blinkStarted_ = true;
+        blinkShown_ = true;
+        blinkTick_ = now;
+        return;
+    }
+    if (now - blinkTick_ < kBlinkHalfPeriodMs)
+        return;
+    blinkTick_ = now;
+    SetStatus(blinkShown_ ? blinkText_ : std::string());
+    blinkShown_ = !blinkShown_;
+}
+
+}  // namespace tkan

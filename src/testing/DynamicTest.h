@@ -1,0 +1,152 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "testing/ReentrantLock.h"
+
+namespace tkan {
+
+class ModalDialogs;
+struct TestingContext;
+
+enum TapControl { kNoTapControl = 0, kRaiseTap = 1, kLowerTap = 2 };
+enum RelayMode { kLatch = 0, kMomentary = 1 };
+
+// The codes the Raise / Lower button reports.
+inline constexpr int kRelayPressed = 2;
+inline constexpr int kRelayReleased = 3;
+
+inline constexpr std::array<std::string_view, 5> kTestLengthChoices = {
+    "15 Seconds", "30 Seconds", "60 Seconds", "120 Seconds", "240 Seconds"};
+// The currents an instrument offers, by whether it has the 40 A option.
+std::vector<std::string> TestCurrentChoices(bool is40Amp);
+
+// The leading decimal integer of a text ("15 Seconds" is 15); 0 without one.
+int LeadingInteger(std::string_view text);
+
+// The values bound to the dialog's controls.
+struct DynamicTestValues {
+    std::string company, circuit, model, kva, station, manufacturer, serialNumber, operatorName;
+    int lengthIndex = 0;
+    int currentIndex = 0;
+    int tapControl = kNoTapControl;
+    int relayMode = kLatch;
+
+    bool operator==(const DynamicTestValues&) const = default;
+};
+
+struct DynamicTestButtons {
+    bool startTest = false;
+    bool stopTest = false;
+    bool saveTest = false;
+    bool latch = false;
+    bool momentary = false;
+    bool raiseLower = false;
+
+    bool operator==(const DynamicTestButtons&) const = default;
+};
+
+// What the Dynamic Test dialog shows and reads back.
+class DynamicTestView {
+public:
+    virtual ~DynamicTestView() = default;
+
+    virtual void ShowValues(const DynamicTestValues& values) = 0;
+    virtual DynamicTestValues ReadValues() = 0;
+    virtual void SetCurrentChoices(const std::vector<std::string>& choices) = 0;
+    virtual void ShowStatus(const std::string& text) = 0;
+    virtual void ShowButtons(const DynamicTestButtons& buttons) = 0;
+    virtual void SetTimer(int id, int milliseconds) = 0;
+    virtual void KillTimer(int id) = 0;
+    // Ends the dialog with its cancel result.
+    virtual void EndDialog() = 0;
+};
+
+// The Dynamic Test dialog's logic: starts a dynamic test on a TKAN, follows
+// its status lines, drives the tap changer's relays, stops it at the chosen
+// length and saves it through the transfer.
+class dlgDynamicTest {
+public:
+    dlgDynamicTest(TestingContext& context, ModalDialogs& dialogs);
+    virtual ~dlgDynamicTest() = default;
+    dlgDynamicTest(const dlgDynamicTest&) = delete;
+    dlgDynamicTest& operator=(const dlgDynamicTest&) = delete;
+
+    // Opening. The dialog may have ended when this returns (no instrument,
+    // not a TKAN); Ended() says so.
+    void OnInitDialog(DynamicTestView& view);
+    void OnTimer(int id);
+
+    int StartTest();
+    void StopTest();
+    void SaveTest();
+    void ExitTest();
+    void CloseTest();
+    void OnTapControlClicked();
+    void RelayButtonEvent(int code);
+    void PollDevice();
+    void UpdateButtons();
+
+    // Read by the caller once the dialog has ended.
+    bool Saved() const { return saved_; }
+    const std::string& SavedPath() const { return savedPath_; }
+    // What the main window opens once the dialog has ended; empty when
+    // nothing was saved.
+    std::string FileToOpen() const { return saved_ ? savedPath_ : std::string(); }
+    bool Ended() const { return ended_; }
+
+    bool Running() const { return running_; }
+    bool Ready() const { return ready_; }
+    bool ExitRequested() const { return exitRequested_; }
+    int TestLength() const { return testLength_; }
+    const std::string& StatusText() const { return statusText_; }
+    const std::string& BlinkText() const { return blinkText_; }
+    const DynamicTestValues& Values() const { return values_; }
+    const DynamicTestButtons& Buttons() const { return buttons_; }
+
+private:
+    enum class Deferred { None, Start, Save };
+
+    void ReadBack();
+    void Show();
+    void SetStatus(const std::string& text);
+    void Refresh();
+    bool InsideExchange() const;
+    void RunDeferred();
+    int StartExchange();
+    void HandleLine(const std::string& line);
+    void CountDown(const std::string& line);
+    void Blink();
+    void DiscardLines(std::size_t capacity);
+    void LinkLost();
+    int SendByte(std::string_view byte);
+
+    TestingContext& context_;
+    ModalDialogs& dialogs_;
+    DynamicTestView* view_ = nullptr;
+
+    DynamicTestValues values_;
+    std::vector<std::string> currentChoices_;
+    DynamicTestButtons buttons_;
+    std::string statusText_;
+
+    bool running_ = false;
+    bool ready_ = false;
+    bool saved_ = false;
+    bool exitRequested_ = false;
+    bool ended_ = false;
+    int testLength_ = 0;
+    std::string blinkText_;
+    bool blinkStarted_ = false;
+    bool blinkShown_ = false;
+    std::uint32_t blinkTick_ = 0;
+    std::string savedPath_;
+    ReentrantLock lock_;
+    Deferred deferred_ = Deferred::None;
+};
+
+}  // namespace tkan

@@ -1,0 +1,303 @@
+#include "testing/XferDlg.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <optional>
+#include <span>
+
+#include "app/AppInfo.h"
+#include "device/InstrumentContract.h"
+#include "device/RovaDevice.h"
+#include "device/Timer.h"
+#include "platform/Prompter.h"
+#include "records/TestRecord.h"
+#include "testing/TestingContext.h"
+
+namespace tkan {
+
+namespace {
+
+// The instrument needs a pause between selecting a record and being asked
+// for it, and between two records.
+constexpr std::uint32_t kCommandPauseMs = 200;
+// Painting the progress text for every block would slow a large record down.
+constexpr std::uint32_t kProgressIntervalMs = 1000;
+
+bool CanOpenForReading(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return file.is_open();
+}
+
+bool EndsWithMarker(std::span<const std::uint8_t> data)
+{
+    const std::string_view marker = instrument::kStreamEndMarker;
+    if (data.size() < marker.size())
+        return false;
+    return std::equal(marker.begin(), marker.end(), data.end() - static_cast<std::ptrdiff_t>(marker.size()),
+                      [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; });
+}
+
+std::string CurrentFolder()
+{
+    std::error_code error;
+    std::filesystem::path here = std::filesystem::current_path(error);
+    return error ? std::string() : here.string();
+}
+
+}  // namespace
+
+std::size_t ExpectedDynamicRecordBytes(int seconds)
+{
+    if (seconds <= 0)
+        return 0;
+    const std::size_t rate = seconds <= 120 ? 2000 : 1000;
+    return kRecordHeaderSize + static_cast<std::size_t>(seconds) * rate * kSampleSize;
+}
+
+std::string RecordFileName(const std::string& prefix, int number)
+{
+    return prefix + std::to_string(number) + "." + kRecordFileExtension;
+}
+
+CXferDlg::CXferDlg(TestingContext& context) : context_(context) {}
+
+void CXferDlg::SetFilePrefix(std::string_view prefix)
+{
+    filePrefix_ = std::string(prefix.substr(0, kFilePrefixLength));
+}
+
+void CXferDlg::OnInitDialog(TransferView& view)
+{
+    view_ = &view;
+    // The download blocks; starting it from a timer lets the dialog appear
+    // first.
+    view.SetTimer(1, 100);
+}
+
+void CXferDlg::OnTimer(int id)
+{
+    if (id != 1 || !view_)
+        return;
+    view_->KillTimer(1);
+    result_ = Transfer();
+    view_->EndDialog(result_);
+}
+
+void CXferDlg::OnAbort()
+{
+    abortRequested = true;
+    context_.device.SetAbort(1);
+}
+
+int CXferDlg::Transfer()
+{
+    if (singleRecord)
+        return DownloadRecord(0, singleFileName);
+    return TransferList();
+}
+
+int CXferDlg::TransferList()
+{
+    std::optional<std::string> chosen = context_.prompter.ChooseFolder(kFolderChooserTitle, CurrentFolder());
+    if (!chosen)
+        return 0;
+    const std::string target = *chosen;
+    // The next folder choice starts where this one ended, and the caller
+    // finds the files by their bare names.
+    std::error_code ignored;
+    std::filesystem::current_path(target, ignored);
+
+    // The result is that of the last record handled; Cancel at the very
+    // first question leaves it at 1.
+    int result = 1;
+    bool asked = false;
+    for (int number : recordNumbers) {
+        // Abort ends the whole list, not only the record being read.
+        if (abortRequested)
+            return 0;
+        const std::string name = RecordFileName(filePrefix_, number);
+        const std::string path = JoinPath(target, name);
+        Delay(context_.ticks, kCommandPauseMs);
+        if (!asked && CanOpenForReading(path)) {
+            // One question per transfer: whatever the answer, later files
+            // are overwritten.
+            asked = true;
+            Answer answer = context_.prompter.Ask(MessageStyle::Tkan, "Overwrite file " + name,
+                                                  QuestionButtons::YesNoCancel);
+            if (answer == Answer::Cancel)
+                break;
+            if (answer == Answer::No) {
+                result = 0;
+                outcomes_.push_back({number, path, true, 0});
+                continue;
+            }
+        }
+        result = DownloadRecord(number, path);
+        outcomes_.push_back({number, path, false, result});
+    }
+    return result;
+}
+
+void CXferDlg::ShowTexts()
+{
+    if (view_)
+        view_->ShowTexts(statusText_, progressText_);
+}
+
+void CXferDlg::ShowProgress(std::size_t total, bool force)
+{
+    const std::uint32_t now = context_.ticks.TickCount();
+    if (!force && progressShown_ && now - progressTick_ <= kProgressIntervalMs)
+        return;
+    progressShown_ = true;
+    progressTick_ = now;
+    progressText_ = "Transferred " + std::to_string(total) + " bytes";
+    progress_ = {total, expectedBytes};
+    ShowTexts();
+    if (view_)
+        view_->ShowProgress(total, expectedBytes);
+}
+
+int CXferDlg::Progress::Percent() const
+{
+    if (expected == 0)
+        return 0;
+    if (received >= expected)
+        return 100;
+    return static_cast<int>(received * 100 / expected);
+}
+
+int CXferDlg::ReadFailed()
+{
+    context_.prompter.Message(MessageStyle::Tkan, "Error reading data from device");
+    return 0;
+}
+
+void CXferDlg::DrainStream()
+{
+    std::vector<std::uint8_t> scratch(kTransferBlockSize);
+    std::size_t received = 0;
+    do {
+        context_.pump.PumpWaitingMessages();
+        if (abortRequested)
+            return;
+        if (!context_.device.ReadAvailable(scratch, 0, scratch.size(), received, instrument::kStreamSilenceMs))
+            return;
+    } while (received > 0);
+}
+
+int CXferDlg::DownloadRecord(int number, const std::string& fileName)
+{
+    RovaDevice& device = context_.device;
+    if (singleRecord) {
+        statusText_ = "Dynamic";
+    } else {
+        if (!device.Connect(1))
+            return 0;
+        statusText_ = std::to_string(number);
+    }
+    progressText_.clear();
+    progressShown_ = false;
+    progress_ = {0, expectedBytes};
+    ShowTexts();
+    if (view_)
+        view_->ShowProgress(0, expectedBytes);
+
+    if (!singleRecord && !device.LoadTest(number))
+        return 0;
+    Delay(context_.ticks, kCommandPauseMs);
+
+    std::vector<std::uint8_t> buffer;
+    try {
+        buffer.assign(kTransferBufferSize, 0);
+    } catch (const std::bad_alloc&) {
+        context_.prompter.Message(MessageStyle::Tkan, "Unable to allocate transfer buffer");
+        return 0;
+    }
+
+    if (abortRequested)
+        return ReadFailed();
+
+    const std::string_view command =
+        device.IsRkzMeter ? instrument::kRkzDownloadCommand : instrument::kDownloadCommand;
+    if (!device.SendText(std::string(command))) {
+        context_.prompter.Message(MessageStyle::Tkan, "Can't communicate with KERU");
+        return 0;
+    }
+
+    // One byte stays free for the terminator after the data.
+    const std::span<std::uint8_t> data(buffer.data(), buffer.size() - 1);
+    std::size_t total = 0;
+    std::size_t received = 0;
+    if (!device.ReadAvailable(data, 0, std::min(kTransferBlockSize, data.size()), received,
+                              instrument::kStreamSilenceMs) ||
+        abortRequested)
+        return ReadFailed();
+
+    bool overflowed = false;
+    while (received > 0) {
+        total += received;
+        ShowProgress(total, false);
+        if (EndsWithMarker(data.first(total))) {
+            total -= instrument::kStreamEndMarker.size();
+            break;
+        }
+        // The serial port lets Abort run while it waits; the USB bulk read
+        // does not, so Abort gets its chance between blocks as well.
+        context_.pump.PumpWaitingMessages();
+        if (abortRequested)
+            return ReadFailed();
+        const std::size_t room = data.size() - total;
+        if (room == 0) {
+            overflowed = true;
+            break;
+        }
+        if (!device.ReadAvailable(data, total, std::min(kTransferBlockSize, room), received,
+                                  instrument::kStreamSilenceMs) ||
+            abortRequested)
+            return ReadFailed();
+    }
+    buffer[total] = 0;
+    ShowProgress(total, true);
+
+    if (overflowed) {
+        context_.prompter.Message(MessageStyle::Tkan, "Record larger than the transfer buffer: only the first " +
+                                                          std::to_string(total) + " bytes were kept");
+        DrainStream();
+    }
+
+    TestRecord record;
+    record.prompter = &context_.prompter;
+    record.textForm = device.IsRkzMeter != 0;
+    record.trace.durationLimit = durationLimit;
+    record.BuildFromInstrument(buffer.data(), total);
+    if (headerGiven) {
+        TestHeader& h = record.header;
+        h.company = headerTexts[0];
+        h.station = headerTexts[1];
+        h.circuit = headerTexts[2];
+        h.manufacturer = headerTexts[3];
+        h.model = headerTexts[4];
+        h.serialNumber = headerTexts[5];
+        h.kva = headerTexts[6];
+        h.operatorName = headerTexts[7];
+    }
+    record.exportOnSave = true;
+    record.autoExport = context_.settings.AutoExport != 0;
+    record.autoExportDir = context_.settings.AutoExportDir;
+    record.autoExportAfterSave = context_.autoExport;
+
+    // A file that was not written must not pass for a downloaded record:
+    // the caller would open whatever the path held before.
+    if (!record.SaveTestFile(fileName)) {
+        context_.prompter.Message(MessageStyle::Tkan, "Unable to write file " + fileName);
+        return 0;
+    }
+    savedFiles_.push_back(fileName);
+    return 1;
+}
+
+}  // namespace tkan
