@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
@@ -87,6 +89,10 @@ CMainFrame::CMainFrame(AppServices& services, CUlkDoc& doc, QWidget* parent)
 
     view_ = new CUlkView(doc_, services_.settings, this);
     setCentralWidget(view_);
+    // The window opens maximised; where nothing maximises it (no window
+    // manager) or once it is restored, it still has room for a page.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        resize(screen->availableGeometry().size() * 4 / 5);
 
     chooseTestToRecall = [this]() -> std::optional<std::string> {
         QString chosen = QFileDialog::getOpenFileName(
