@@ -20,6 +20,7 @@
 #include "app/qt/MainFrame.h"
 #include "app/qt/QSettingsStore.h"
 #include "app/qt/QtPrompter.h"
+#include "app/qt/TestingCommands.h"
 #include "device/HidTransport.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
@@ -30,6 +31,8 @@
 #include "sim/SimClock.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimRecords.h"
+#include "testing/TestingContext.h"
+#include "testing/qt/QtMessagePump.h"
 
 namespace {
 
@@ -105,7 +108,7 @@ int main(int argc, char** argv)
     tkan::RecentFileList recent;
     tkan::SteadyTickSource ticks;
     tkan::MessagePump pump;
-    pump.SetHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    tkan::InstallQtPump(pump);
 
     tkan::CSerialCom serial(prompter, ticks, pump);
     tkan::HidapiBackend hid;
@@ -129,8 +132,13 @@ int main(int argc, char** argv)
 
     tkan::AppServices services{settings, store, recent, prompter, device, serial, ticks, pump};
     tkan::CUlkDoc doc(settings, prompter, recent, store);
+    // Made before the frame so that it outlives the frame's handlers.
+    tkan::TestingContext testing{device, settings, store, prompter, ticks, pump, {}};
     tkan::CMainFrame frame(services, doc);
     prompter.SetMainWindow(&frame);
+
+    // The test-run and retrieval dialogs; what they saved opens as the document.
+    tkan::InstallTestingCommands(frame, testing);
 
     // A file that was named but does not load ends the program, after the
     // loader has said why.
