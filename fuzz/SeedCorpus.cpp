@@ -2,19 +2,27 @@
 // itself builds and saves, so the seeds follow the file layouts as they are
 // written today instead of going stale as committed binaries.
 //
-//   tkan_fuzz_seeds <folder>   makes <folder>/{load,results,keyvalue,build}
+//   tkan_fuzz_seeds <folder>   makes <folder>/{load,results,keyvalue,build,device}
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "DeviceSession.h"
 #include "records/TestRecord.h"
+#include "sim/DemoRecords.h"
+#include "sim/SimClock.h"
+#include "sim/SimInstrument.h"
+#include "sim/SimRecords.h"
 
 using namespace tkan;
 namespace fs = std::filesystem;
@@ -277,6 +285,177 @@ void SavedSeed(TestRecord& record, const fs::path& folder, const std::string& na
     fs::remove(saved);
 }
 
+// The simulated instrument behind a USB link that never waits: whatever it
+// answers to a command is there at once. Every byte the program reads is
+// kept, in order, which is what the device-replies target replays.
+class SimReplyRecorder : public Transport {
+public:
+    SimReplyRecorder(SimOptions options, std::vector<SimStoredRecord> records)
+        : sim_(std::move(options), std::move(records), clock_)
+    {
+    }
+
+    const Bytes& Served() const { return served_; }
+
+    int Open() override { return 1; }
+    int Close() override { return 1; }
+    int SendText(const std::string& text) override
+    {
+        const Bytes bytes = AsBytes(text);
+        return Write(bytes);
+    }
+    int Write(std::span<const std::uint8_t> data) override
+    {
+        if (sim_.Receive(data)) {
+            pending_.clear();
+            at_ = 0;
+        }
+        // An idle instrument has nothing more to say; the bound only guards
+        // against a run that would keep talking.
+        for (int step = 0; step < 100000; ++step) {
+            const std::int64_t wait = sim_.MsUntilNextEvent();
+            if (wait < 0)
+                break;
+            clock_.Advance(wait);
+            Bytes out = sim_.TakeOutput();
+            pending_.insert(pending_.end(), out.begin(), out.end());
+        }
+        return 1;
+    }
+
+    int ReadLine(std::string& text, std::size_t capacity, int) override
+    {
+        text.clear();
+        while (at_ < pending_.size()) {
+            const char c = static_cast<char>(Take());
+            if (c == '\r') {
+                if (at_ < pending_.size() && pending_[at_] == '\n')
+                    Take();
+                return 1;
+            }
+            text.push_back(c == '\0' ? ' ' : c);
+            if (text.size() + 1 >= capacity)
+                return 0;
+        }
+        return 0;
+    }
+
+    int ReadExact(std::span<std::uint8_t> buffer, int) override
+    {
+        for (std::uint8_t& b : buffer) {
+            if (at_ == pending_.size())
+                return 0;
+            b = Take();
+        }
+        return 1;
+    }
+
+    int ReadAvailable(std::span<std::uint8_t> transfer, std::size_t totalSoFar, std::size_t capacity,
+                      std::size_t& received, int) override
+    {
+        received = 0;
+        while (received < capacity && totalSoFar + received < transfer.size() && at_ < pending_.size())
+            transfer[totalSoFar + received++] = Take();
+        return 1;
+    }
+
+    int PurgeInput() override { return 1; }
+    void SetAbort(int flag) override { abort_ = flag; }
+    int AbortRequested() const override { return abort_; }
+
+private:
+    std::uint8_t Take()
+    {
+        const std::uint8_t b = pending_[at_++];
+        served_.push_back(b);
+        return b;
+    }
+
+    ManualSimClock clock_;
+    SimInstrument sim_;
+    Bytes pending_;
+    std::size_t at_ = 0;
+    Bytes served_;
+    int abort_ = 0;
+};
+
+SimOptions Instrument(SimModel model, std::vector<SimFault> faults = {})
+{
+    SimOptions options;
+    options.model = model;
+    options.paced = false;
+    options.faults = std::move(faults);
+    return options;
+}
+
+// A static record as number 1 and a one-second dynamic one as number 2.
+std::vector<SimStoredRecord> SmallTkanMemory()
+{
+    DemoParameters staticTest;
+    staticTest.testType = 1;
+    staticTest.readingCount = 5;
+    DemoParameters dynamicTest;
+    dynamicTest.testType = 4;
+    dynamicTest.seconds = 1;
+    dynamicTest.tapChanges = 1;
+    return {DescribeStoredRecord(1, BuildStaticRecord(staticTest), false),
+            DescribeStoredRecord(2, BuildDynamicRecord(dynamicTest), false)};
+}
+
+// What the instrument said while the session ran the selector's sequence,
+// behind the selector itself.
+void DeviceSeed(const fs::path& path, std::uint8_t selector, SimOptions options,
+                std::vector<SimStoredRecord> records, const fs::path& scratch)
+{
+    SimReplyRecorder link(std::move(options), std::move(records));
+    {
+        fuzz::DeviceSession session(link, (scratch / "download.test").string());
+        session.Run(selector);
+    }
+    WriteSeed(path, selector, link.Served());
+}
+
+void DeviceSeeds(const fs::path& device)
+{
+    const fs::path scratch = device / "scratch";
+    fs::create_directories(scratch);
+    const SimDate today;
+    const SimOptions tkan = Instrument(SimModel::Tkan);
+    const SimOptions rkz = Instrument(SimModel::Rkz10);
+    using S = fuzz::Sequence;
+    auto sel = [](S s, std::uint8_t flags = 0) { return static_cast<std::uint8_t>(static_cast<int>(s) | flags); };
+
+    DeviceSeed(device / "tkan-connect", sel(S::Connect), tkan, SmallTkanMemory(), scratch);
+    DeviceSeed(device / "tkan-version", sel(S::Version), Instrument(SimModel::Tkan40), SmallTkanMemory(), scratch);
+    DeviceSeed(device / "tkan-directory", sel(S::Directory), tkan, SmallTkanMemory(), scratch);
+    DeviceSeed(device / "tkan-load", sel(S::Load), tkan, SmallTkanMemory(), scratch);
+    DeviceSeed(device / "tkan-load-refused", sel(S::Load), Instrument(SimModel::Tkan, {SimFault::RefuseRecords}),
+               SmallTkanMemory(), scratch);
+    DeviceSeed(device / "tkan-single-download", sel(S::SingleDownload, fuzz::kGiveHeader), tkan, SmallTkanMemory(),
+               scratch);
+    DeviceSeed(device / "tkan-list-download", sel(S::ListDownload), tkan, SmallTkanMemory(), scratch);
+    DeviceSeed(device / "tkan-directory-download", sel(S::DirectoryThenLoad, 1 << 3), tkan, SmallTkanMemory(),
+               scratch);
+    DeviceSeed(device / "tkan-everything", sel(S::Everything, 2 << 3), tkan, SmallTkanMemory(), scratch);
+    DeviceSeed(device / "tkan-no-end-marker", sel(S::ListDownload, 3 << 3),
+               Instrument(SimModel::Tkan, {SimFault::NoEndMarker}), SmallTkanMemory(), scratch);
+    {
+        // Record 2 first in the listing: the dynamic one is downloaded.
+        std::vector<SimStoredRecord> memory = SmallTkanMemory();
+        std::swap(memory[0], memory[1]);
+        DeviceSeed(device / "tkan-dynamic-limited", sel(S::DirectoryThenLoad, fuzz::kLimitDuration), tkan,
+                   std::move(memory), scratch);
+    }
+    {
+        std::vector<SimStoredRecord> memory = SmallTkanMemory();
+        FillRecordMemory(memory, SimModel::Tkan, today, 104);
+        DeviceSeed(device / "tkan-full-directory", sel(S::Directory), tkan, std::move(memory), scratch);
+    }
+    DeviceSeed(device / "rkz-directory", sel(S::Directory), rkz, DemoRecordSet(SimModel::Rkz10, today), scratch);
+    DeviceSeed(device / "rkz-everything", sel(S::Everything), rkz, DemoRecordSet(SimModel::Rkz10, today), scratch);
+    fs::remove_all(scratch);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -287,8 +466,8 @@ int main(int argc, char** argv)
     }
     const fs::path root = argv[1];
     const fs::path load = root / "load", results = root / "results", keyValue = root / "keyvalue",
-                   build = root / "build";
-    for (const fs::path& folder : {load, results, keyValue, build})
+                   build = root / "build", device = root / "device";
+    for (const fs::path& folder : {load, results, keyValue, build, device})
         fs::create_directories(folder);
 
     const Bytes staticRaw = StaticRecord(3, 5, 0, true);
@@ -344,5 +523,7 @@ int main(int argc, char** argv)
     WriteSeed(build / "dynamic.bin", 0, dynamicRaw);
     WriteSeed(build / "dynamic-limited.bin", 2, dynamicFast);  // one second kept
     WriteSeed(build / "keyvalue.bin", 1, AsBytes(KeyValueText("\r\n")));
+
+    DeviceSeeds(device);
     return 0;
 }
