@@ -51,19 +51,11 @@ public:
     int ReadLine(std::string& text, std::size_t capacity, int) override
     {
         fuzz::Require(capacity >= 2, "a line read has room for a character");
-        text.clear();
-        while (!abort_ && pos_ < input_.size()) {
-            const char c = static_cast<char>(input_[pos_++]);
-            if (c == '\r') {
-                if (pos_ < input_.size() && input_[pos_] == '\n')
-                    ++pos_;
-                return 1;
-            }
-            text.push_back(c == '\0' ? ' ' : c);
-            if (text.size() + 1 >= capacity)
-                return 0;
+        if (abort_) {
+            text.clear();
+            return 0;
         }
-        return 0;
+        return fuzz::TakeLine(input_, pos_, text, capacity);
     }
 
     int ReadExact(std::span<std::uint8_t> buffer, int) override

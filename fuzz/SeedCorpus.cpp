@@ -325,19 +325,11 @@ public:
 
     int ReadLine(std::string& text, std::size_t capacity, int) override
     {
-        text.clear();
-        while (at_ < pending_.size()) {
-            const char c = static_cast<char>(Take());
-            if (c == '\r') {
-                if (at_ < pending_.size() && pending_[at_] == '\n')
-                    Take();
-                return 1;
-            }
-            text.push_back(c == '\0' ? ' ' : c);
-            if (text.size() + 1 >= capacity)
-                return 0;
-        }
-        return 0;
+        const std::size_t from = at_;
+        const int result = fuzz::TakeLine(pending_, at_, text, capacity);
+        served_.insert(served_.end(), pending_.begin() + static_cast<std::ptrdiff_t>(from),
+                       pending_.begin() + static_cast<std::ptrdiff_t>(at_));
+        return result;
     }
 
     int ReadExact(std::span<std::uint8_t> buffer, int) override
