@@ -104,10 +104,13 @@ int CXferDlg::TransferList()
     std::optional<std::string> chosen = context_.prompter.ChooseFolder(kFolderChooserTitle, CurrentFolder());
     if (!chosen)
         return 0;
-    const std::string target = *chosen;
+    // Made absolute before the working folder moves into it, or a relative
+    // choice would name a folder inside itself.
+    std::error_code ignored;
+    std::filesystem::path absolute = std::filesystem::absolute(*chosen, ignored);
+    const std::string target = absolute.empty() ? *chosen : absolute.lexically_normal().string();
     // The next folder choice starts where this one ended, and the caller
     // finds the files by their bare names.
-    std::error_code ignored;
     std::filesystem::current_path(target, ignored);
 
     // The result is that of the last record handled; Cancel at the very

@@ -57,6 +57,20 @@ TEST(CliDownload, OverUsbTheFolderAndPrefixAreGivenAndOldFilesReplaced)
     EXPECT_FALSE(Mentions(r.err, "Overwrite")) << r.err;
 }
 
+TEST(CliDownload, ARelativeOutFolderIsTakenFromTheWorkingFolder)
+{
+    SimulatedHid hid;
+    TempDir work;
+    std::filesystem::create_directory(work.File("out"));
+    const std::filesystem::path was = std::filesystem::current_path();
+    std::filesystem::current_path(work.Path());
+    CliResult r = RunCli({"download", "4", "--usb", "--out", "out"});
+    std::filesystem::current_path(was);
+
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(FilesIn(work.File("out")), (std::vector<std::string>{"Test4.test"}));
+}
+
 TEST(CliDownload, ARecordThatIsNotSavedExitsOne)
 {
     {
