@@ -302,11 +302,13 @@ TEST_F(CommitEditsTest, EnterRecomputesTheCorrectedReadings)
     record.tempConstant = 234.5;
     record.readings[0].r1 = 1000;
     record.readings[2].r2 = 2000;
+    record.readings[1].r3 = 3000;
     Edit(HeaderField::RefTemp).current = "75";
     ResultsGridContents grid = CommitHeaderEnter(record, edits, nullptr);
     double factor = (75 + 234.5) / (234.5 + 20);
     EXPECT_DOUBLE_EQ(record.readings[0].r1s, 1000 * factor);
     EXPECT_DOUBLE_EQ(record.readings[2].r2s, 2000 * factor);
+    EXPECT_DOUBLE_EQ(record.readings[1].r3s, 3000 * factor);
     EXPECT_EQ(grid.cells[0][2], FormatResistance(1000 * factor, false, false));
 }
 

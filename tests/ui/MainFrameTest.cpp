@@ -134,15 +134,14 @@ TEST_F(MainFrameTest, MenusFollowTheDocumentAndOnlyCommandsThatRunAreEnabled)
     EXPECT_EQ(TopLevelTexts(), TableTexts(kMenuNoTest));
 
     // Nothing to run them yet: they stand in the menus, greyed.
-    for (CommandId id : {CommandId::RetrieveRecords, CommandId::DynamicTest, CommandId::StaticV1,
+    for (CommandId id : {CommandId::RecallTest, CommandId::RetrieveRecords, CommandId::DynamicTest, CommandId::StaticV1,
                          CommandId::RegulatorV1V2, CommandId::ExportTest, CommandId::ApplicationSetup,
                          CommandId::Print, CommandId::PrintPreview, CommandId::PrintSetup}) {
         for (QAction* action : frame->ActionsFor(id))
             EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
         EXPECT_FALSE(frame->RunCommand(id));
     }
-    for (CommandId id : {CommandId::RecallTest, CommandId::CloseTest, CommandId::FileManipulation,
-                         CommandId::About, CommandId::Exit})
+    for (CommandId id : {CommandId::CloseTest, CommandId::FileManipulation, CommandId::About, CommandId::Exit})
         ASSERT_TRUE(Action(id) && Action(id)->isEnabled()) << static_cast<int>(id);
     EXPECT_FALSE(Action(CommandId::SaveTest)->isEnabled());
 
@@ -154,10 +153,9 @@ TEST_F(MainFrameTest, MenusFollowTheDocumentAndOnlyCommandsThatRunAreEnabled)
     Action(CommandId::DynamicTest)->trigger();
     EXPECT_EQ(runs, 1);
 
-    // Ctrl+O recalls a test; the loaded-test menu replaces the first one.
+    // A test opened as the document: the loaded-test menu replaces the first one.
     std::string path = Demo("dyn.tst-tkan", DemoKind::Dynamic);
-    frame->chooseTestToRecall = [&]() -> std::optional<std::string> { return path; };
-    QTest::keyClick(frame.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(frame->OpenDocumentFile(path), 1);
     ASSERT_EQ(doc.testLoaded, 1);
     EXPECT_EQ(frame->ShownMenu(), kMenuTestLoaded);
     EXPECT_EQ(TopLevelTexts(), TableTexts(kMenuTestLoaded));
@@ -171,12 +169,9 @@ TEST_F(MainFrameTest, MenusFollowTheDocumentAndOnlyCommandsThatRunAreEnabled)
     EXPECT_EQ(frame->ShownMenu(), kMenuNoTest);
     EXPECT_EQ(TopLevelTexts(), TableTexts(kMenuNoTest));
 
-    // A recall that is cancelled, or a file that does not load, keeps the bar.
-    frame->chooseTestToRecall = [] { return std::optional<std::string>(); };
-    Action(CommandId::RecallTest)->trigger();
+    // A file that does not load keeps the bar.
     test::WriteFileText(dir.File("junk.test"), "not a test");
-    frame->chooseTestToRecall = [&]() -> std::optional<std::string> { return dir.File("junk.test"); };
-    Action(CommandId::RecallTest)->trigger();
+    EXPECT_EQ(frame->OpenDocumentFile(dir.File("junk.test")), 0);
     EXPECT_EQ(frame->ShownMenu(), kMenuNoTest);
     EXPECT_EQ(doc.testLoaded, 0);
 }

@@ -5,7 +5,6 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
@@ -42,7 +41,6 @@ constexpr int kIndicatorPollMs = 500;
 QString FromText(std::string_view text) { return FromWindows1252(std::string(text)); }
 
 QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
-std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 CommandId CommandOf(const QAction* action)
 {
@@ -94,14 +92,6 @@ CMainFrame::CMainFrame(AppServices& services, CUlkDoc& doc, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         resize(screen->availableGeometry().size() * 4 / 5);
 
-    chooseTestToRecall = [this]() -> std::optional<std::string> {
-        QString chosen = QFileDialog::getOpenFileName(
-            this, QStringLiteral("Recall Test"), FromPath(services_.settings.FilePath),
-            QStringLiteral("Tests (*.test *.tst-tkan *.tst-rkz rec_*);;All files (*)"));
-        if (chosen.isEmpty())
-            return std::nullopt;
-        return ToPath(chosen);
-    };
     openFolder = [](const std::string& folder) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(FromPath(folder)));
     };
@@ -162,7 +152,6 @@ bool CMainFrame::RunCommand(CommandId id)
 
 void CMainFrame::InstallDefaultHandlers()
 {
-    handlers_[CommandId::RecallTest] = [this] { OnRecallTest(); };
     handlers_[CommandId::CloseTest] = [this] { doc_.OnNewDocument(); UpdateAllViews(); };
     handlers_[CommandId::SaveTest] = [this] { doc_.SaveTest(); };
     handlers_[CommandId::FileSave] = [this] { doc_.SaveTest(); };
@@ -178,15 +167,6 @@ int CMainFrame::OpenDocumentFile(const std::string& path)
     int opened = doc_.OpenDocumentFile(path);
     UpdateCommandStates();
     return opened;
-}
-
-void CMainFrame::OnRecallTest()
-{
-    if (!chooseTestToRecall)
-        return;
-    std::optional<std::string> chosen = chooseTestToRecall();
-    if (chosen && !chosen->empty())
-        OpenDocumentFile(*chosen);
 }
 
 void CMainFrame::OnFileManipulation()

@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,11 +70,9 @@ public:
     QString IdleText() const;
     QLabel* IndicatorLabel(int index) const;  // 0 CAP, 1 NUM, 2 SCRL
 
-    // The platform calls, replaceable by tests. The chooser for Recall Test
-    // gives the file to open or nothing; the folder opener shows the test
-    // folder in the desktop's file manager; the lock-key reader tells the
-    // indicators what to show.
-    std::function<std::optional<std::string>()> chooseTestToRecall;
+    // The platform calls, replaceable by tests. The folder opener shows the
+    // test folder in the desktop's file manager; the lock-key reader tells
+    // the indicators what to show.
     std::function<bool(const std::string&)> openFolder;
     std::function<LockKeys()> readLockKeys;
 
@@ -121,7 +118,6 @@ private:
     void OpenRecentFile(std::size_t index);
     bool ProbeTkan();
 
-    void OnRecallTest();
     void OnFileManipulation();
     void OnAbout();
 
