@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace tkan {
@@ -17,9 +18,14 @@ struct ValueRange {
 };
 
 // Minimum and maximum of one quantity of one trace over any run of samples,
-// from a pyramid of block extremes: a query reads a few samples at each end
-// and a few blocks per level in between, so a redraw costs the plot width
-// times the pyramid's depth, not the number of samples.
+// from a pyramid of block extremes: a query reads the samples of the block at
+// each end and a few blocks per level in between, so a redraw costs the plot
+// width times the pyramid's depth, not the number of samples.
+//
+// Samples are compared by their integer code values (micro-ohms,
+// micro-amperes, signed steps of the motor current), which order exactly as
+// the decoded values do: integer compares and half the memory of doubles,
+// and a page touches six pyramids while it also writes a large image.
 class SampleEnvelope {
 public:
     static constexpr int kBlockSamples = 8;
@@ -30,16 +36,35 @@ public:
     // trace; both 0 for a trace without samples.
     ValueRange Range(const TestRecord& record, int first, int last) const;
 
+    // ranges[i] = Range(record, bounds[i], bounds[i + 1]) for every i below
+    // ranges.size(); bounds must hold one more entry. A page's columns in one
+    // call, so that the memory reads of neighbouring columns overlap.
+    void Ranges(const TestRecord& record, std::span<const int> bounds, std::span<ValueRange> ranges) const;
+
     int SampleCount() const { return sampleCount; }
 
 private:
-    double Sample(const TestRecord& record, int index) const;
+    // The smallest and largest code value of a block.
+    struct Keys {
+        std::int32_t low;
+        std::int32_t high;
+    };
+
+    bool Usable(const TestRecord& record) const;
+    template <SampleQuantity Q>
+    void BuildFor(const std::uint8_t* samples);
+    template <SampleQuantity Q>
+    void RangesFor(const std::uint8_t* samples, std::span<const int> bounds, std::span<ValueRange> ranges) const;
+    // The whole blocks from..to - 1.
+    Keys Climb(Keys keys, std::size_t from, std::size_t to) const;
 
     SampleQuantity quantity = SampleQuantity::Resistance;
     int sampleCount = 0;
-    // levels[0][j] covers samples j x 8 .. j x 8 + 7; levels[k + 1][j]
-    // covers levels[k][2j] and levels[k][2j + 1].
-    std::vector<std::vector<ValueRange>> levels;
+    // All levels end to end, level 0 first. Level 0 entry j covers samples
+    // j x 8 .. j x 8 + 7; entry j of level k + 1 covers entries 2j and
+    // 2j + 1 of level k.
+    std::vector<Keys> blocks;
+    std::vector<std::size_t> levelStarts;
 };
 
 // The pyramids of the records drawn lately, each quantity built on first

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <random>
+#include <vector>
 
 #include "display/GraphFixtures.h"
 #include "display/SampleEnvelope.h"
@@ -62,6 +63,83 @@ TEST(SampleEnvelope, AgreesWithAPlainScanOverAnyRun)
         ValueRange whole = envelope.Range(*record, -10, 5000);  // held within the trace
         EXPECT_EQ(whole.low, Scan(*record, quantity, 0, 1236).low);
         EXPECT_EQ(whole.high, Scan(*record, quantity, 0, 1236).high);
+    }
+}
+
+// Blocks keep integer stand-ins for the samples' values: every code of every
+// quantity must come back as its decoder reads it and order as its value.
+TEST(SampleEnvelope, EveryCodeComesBackAsItsDecodedValueInOrder)
+{
+    const int count = 65536;
+    std::vector<int> order(count);
+    for (int i = 0; i < count; ++i)
+        order[static_cast<std::size_t>(i)] = i;
+    std::shuffle(order.begin(), order.end(), std::mt19937(11));
+    TestRecord record;
+    record.trace.sampleCount = count;
+    record.trace.seconds = 65;
+    for (int code : order) {
+        const auto low = static_cast<std::uint8_t>(code & 0xFF), high = static_cast<std::uint8_t>(code >> 8);
+        const std::uint8_t sample[kSampleSize] = {low, high, low, high, low, high};
+        record.trace.samples.insert(record.trace.samples.end(), sample, sample + kSampleSize);
+    }
+
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> index(0, count - 1), length(0, 300);
+    for (SampleQuantity quantity :
+         {SampleQuantity::Resistance, SampleQuantity::TestCurrent, SampleQuantity::MotorCurrent}) {
+        SampleEnvelope envelope;
+        envelope.Build(record, quantity);
+        for (int i = 0; i < count; ++i) {
+            const double value = Scan(record, quantity, i, i).low;
+            const ValueRange got = envelope.Range(record, i, i);
+            ASSERT_EQ(got.low, value) << i;
+            ASSERT_EQ(got.high, value) << i;
+        }
+        for (int trial = 0; trial < 2000; ++trial) {
+            const int a = index(random);
+            const int b = std::min(count - 1, a + (trial % 2 ? length(random) : index(random)));
+            const ValueRange expected = Scan(record, quantity, a, b);
+            const ValueRange got = envelope.Range(record, a, b);
+            ASSERT_EQ(got.low, expected.low) << a << ".." << b;
+            ASSERT_EQ(got.high, expected.high) << a << ".." << b;
+        }
+    }
+}
+
+// A page asks for all its columns at once, each ending on the sample the
+// next starts on; whatever the bounds, each column must match its own query.
+TEST(SampleEnvelope, APageOfColumnsMatchesOneQueryPerColumn)
+{
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> resistance(0, 3e6), current(0, 50), motor(-30, 30);
+    const int count = 5003;
+    std::vector<SampleValues> values(count);
+    for (auto& v : values)
+        v = {resistance(random), current(random), motor(random)};
+    auto record = MakeDynamic(5, [&](int i) { return values[static_cast<std::size_t>(i)]; }, count);
+
+    for (SampleQuantity quantity :
+         {SampleQuantity::Resistance, SampleQuantity::TestCurrent, SampleQuantity::MotorCurrent}) {
+        SampleEnvelope envelope;
+        envelope.Build(*record, quantity);
+        // Wide columns, columns within one block, repeated bounds, bounds
+        // past either end, and a stretch running backwards.
+        for (int step : {1, 3, 8, 9, 100, 777}) {
+            std::vector<int> bounds;
+            for (int at = -20; at < count + 40; at += step)
+                bounds.push_back(at);
+            bounds.insert(bounds.begin() + static_cast<long>(bounds.size() / 2), {700, 700, 300, 4000, 17});
+            std::vector<ValueRange> ranges(bounds.size() - 1);
+            envelope.Ranges(*record, bounds, ranges);
+            for (std::size_t c = 0; c < ranges.size(); ++c) {
+                const int a = std::clamp(std::min(bounds[c], bounds[c + 1]), 0, count - 1);
+                const int b = std::clamp(std::max(bounds[c], bounds[c + 1]), 0, count - 1);
+                const ValueRange expected = Scan(*record, quantity, a, b);
+                ASSERT_EQ(ranges[c].low, expected.low) << "step " << step << " column " << c;
+                ASSERT_EQ(ranges[c].high, expected.high) << "step " << step << " column " << c;
+            }
+        }
     }
 }
 
