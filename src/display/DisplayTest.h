@@ -4,6 +4,7 @@
 #include <functional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "display/SampleEnvelope.h"
 #include "platform/Canvas.h"
@@ -154,6 +155,12 @@ private:
 
     // Min/max pyramids of the bound records, kept between draws.
     mutable SampleEnvelopeCache envelopes;
+    // ForEachColumn's page of column starts and extremes, kept so that a
+    // redraw allocates nothing.
+    std::vector<int> columnStarts;
+    std::vector<char> columnPastEnd;
+    std::vector<ValueRange> columnRanges;
+    std::vector<Canvas::ColumnSpan> columnLines;
 };
 
 }  // namespace tkan

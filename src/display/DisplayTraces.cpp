@@ -35,7 +35,7 @@ void CDisplayTest::ColumnLine(int x, int y0, int y1)
 {
     // Lines leave out their end point; a column whose samples all fall on
     // one row must still show that row.
-    surface->Line(x, std::min(y0, y1), x, std::max(y0, y1) + 1);
+    columnLines.push_back({x, std::min(y0, y1), std::max(y0, y1) + 1});
 }
 
 template <typename Draw>
@@ -43,16 +43,34 @@ void CDisplayTest::ForEachColumn(SampleQuantity quantity, bool skipPastEnd, Draw
 {
     const TestRecord* record = CurrentRecord();
     const int left = plotRect.left + 1;
-    bool pastEnd = false;
-    int first = XToSample(left, pastEnd);
-    for (int x = left; x <= plotRect.right - 2; ++x) {
-        bool nextPastEnd = false;
-        const int next = XToSample(x + 1, nextPastEnd);
-        if (!skipPastEnd || !(pastEnd || SampleToTime(first) > record->trace.seconds))
-            draw(x, RangeBetween(quantity, first, next));
-        first = next;
-        pastEnd = nextPastEnd;
+    const int right = plotRect.right - 2;
+    if (!record || right < left)
+        return;
+    const auto columns = static_cast<std::size_t>(right - left + 1);
+    columnStarts.resize(columns + 1);
+    columnPastEnd.resize(columns + 1);
+    for (std::size_t c = 0; c <= columns; ++c) {
+        bool pastEnd = false;
+        columnStarts[c] = XToSample(left + static_cast<int>(c), pastEnd);
+        columnPastEnd[c] = pastEnd;
     }
+    // All columns first, then all lines: between two painter calls the
+    // pyramid's reads for one column would each wait on memory alone.
+    columnRanges.resize(columns);
+    envelopes.For(*record, quantity).Ranges(*record, columnStarts, columnRanges);
+
+    columnLines.clear();
+    for (std::size_t c = 0; c < columns; ++c) {
+        const int first = columnStarts[c];
+        if (skipPastEnd && (columnPastEnd[c] || SampleToTime(first) > record->trace.seconds))
+            continue;
+        // As RangeBetween gives it for a single column.
+        ValueRange range = columnStarts[c + 1] < first ? ValueRange{} : columnRanges[c];
+        if (quantity == SampleQuantity::Resistance)
+            range.high = std::max(range.high, 0.0);
+        draw(left + static_cast<int>(c), range);
+    }
+    surface->ColumnLines(columnLines);
 }
 
 void CDisplayTest::DrawTraces()

@@ -88,6 +88,20 @@ public:
     }
     virtual void Polyline(std::span<const Point> points) = 0;
 
+    // Upright lines in the current pen, each drawn as Line(x, y0, x, y1)
+    // draws it. A trace draws one a pixel column; a device may join
+    // neighbours that cover the same rows into one stroke.
+    struct ColumnSpan {
+        int x = 0;
+        int y0 = 0;
+        int y1 = 0;
+    };
+    virtual void ColumnLines(std::span<const ColumnSpan> spans)
+    {
+        for (const ColumnSpan& span : spans)
+            Line(span.x, span.y0, span.x, span.y1);
+    }
+
     // Frame with the pen, interior with the brush.
     virtual void Rectangle(const Rect& rect) = 0;
     // Fills without touching the pen or the brush.

@@ -113,6 +113,32 @@ void QtCanvas::LineTo(int x, int y)
     position = end;
 }
 
+void QtCanvas::ColumnLines(std::span<const ColumnSpan> spans)
+{
+    const int w = penWidth;
+    if (xorMode || w < 2 || w % 2 != 0) {
+        Canvas::ColumnLines(spans);
+        return;
+    }
+    // Neighbouring columns over the same rows are one rectangle: a flat
+    // stretch of a trace costs one fill instead of one per pixel column.
+    std::size_t i = 0;
+    while (i < spans.size()) {
+        const ColumnSpan& start = spans[i];
+        std::size_t end = i + 1;
+        while (end < spans.size() && spans[end].x == spans[end - 1].x + 1 && spans[end].y0 == start.y0 &&
+               spans[end].y1 == start.y1)
+            ++end;
+        const int top = std::min(start.y0, start.y1);
+        const int height = std::abs(start.y1 - start.y0);
+        if (height > 0)
+            painter.fillRect(QRect(start.x - w / 2, top, spans[end - 1].x - start.x + w, height), pen.color());
+        i = end;
+    }
+    if (!spans.empty())
+        position = QPoint(spans.back().x, spans.back().y1);
+}
+
 void QtCanvas::Polyline(std::span<const Point> points)
 {
     if (points.empty())

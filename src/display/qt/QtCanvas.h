@@ -30,6 +30,7 @@ public:
     void MoveTo(int x, int y) override;
     void LineTo(int x, int y) override;
     void Polyline(std::span<const Point> points) override;
+    void ColumnLines(std::span<const ColumnSpan> spans) override;
 
     void Rectangle(const Rect& rect) override;
     void FillRect(const Rect& rect, CanvasColour colour) override;
