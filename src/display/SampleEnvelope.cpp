@@ -20,8 +20,6 @@ int UsableSamples(const TestRecord& record)
     return trace.sampleCount;
 }
 
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
 constexpr std::int32_t kNoLow = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kNoHigh = std::numeric_limits<std::int32_t>::min();
 
