@@ -113,7 +113,13 @@ ValueRange CDisplayTest::RangeBetween(SampleQuantity quantity, int first, int la
     const TestRecord* record = CurrentRecord();
     if (!record || last < first)
         return {};
-    ValueRange range = envelopes.For(*record, quantity).Range(*record, first, last);
+    return ColumnRule(quantity, first, last, envelopes.For(*record, quantity).Range(*record, first, last));
+}
+
+ValueRange CDisplayTest::ColumnRule(SampleQuantity quantity, int first, int last, ValueRange range)
+{
+    if (last < first)
+        return {};
     // The resistance column's maximum starts at zero rather than at its
     // first sample; resistances are never negative, so this only matters
     // for a column without samples.

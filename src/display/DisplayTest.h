@@ -130,6 +130,8 @@ private:
     // ColumnRange of the column whose first sample is `first` and whose
     // right neighbour starts at `last`.
     ValueRange RangeBetween(SampleQuantity quantity, int first, int last) const;
+    // What a column shows of the envelope's extremes over first..last.
+    static ValueRange ColumnRule(SampleQuantity quantity, int first, int last, ValueRange range);
     // Calls draw(x, range) for every column inside the plot frame; each
     // column's end is the next one's start, so it is mapped once.
     template <typename Draw>

@@ -64,11 +64,7 @@ void CDisplayTest::ForEachColumn(SampleQuantity quantity, bool skipPastEnd, Draw
         const int first = columnStarts[c];
         if (skipPastEnd && (columnPastEnd[c] || SampleToTime(first) > record->trace.seconds))
             continue;
-        // As RangeBetween gives it for a single column.
-        ValueRange range = columnStarts[c + 1] < first ? ValueRange{} : columnRanges[c];
-        if (quantity == SampleQuantity::Resistance)
-            range.high = std::max(range.high, 0.0);
-        draw(left + static_cast<int>(c), range);
+        draw(left + static_cast<int>(c), ColumnRule(quantity, first, columnStarts[c + 1], columnRanges[c]));
     }
     surface->ColumnLines(columnLines);
 }
