@@ -1,8 +1,11 @@
 #include "display/SampleEnvelope.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "records/TestRecord.h"
 
@@ -148,103 +151,192 @@ void SampleEnvelope::BuildFor(const std::uint8_t* samples)
     }
 }
 
-SampleEnvelope::Keys SampleEnvelope::Climb(Keys keys, std::size_t l, std::size_t r) const
-{
-    // [l, r) of each level: the odd block out at either end is taken before
-    // the run halves. Both ends are read on every level and kept or not by
-    // their parity.
-    for (std::size_t k = 0; l < r; ++k) {
-        const Keys* level = blocks.data() + levelStarts[k];
-        const Keys left = level[l];
-        const Keys right = level[r - 1];
-        const bool takeLeft = l & 1;
-        const bool takeRight = r & 1;
-        keys.low = std::min(keys.low, Pick(takeLeft, left.low, kNoLow));
-        keys.high = std::max(keys.high, Pick(takeLeft, left.high, kNoHigh));
-        keys.low = std::min(keys.low, Pick(takeRight, right.low, kNoLow));
-        keys.high = std::max(keys.high, Pick(takeRight, right.high, kNoHigh));
-        l = (l + takeLeft) >> 1;
-        r = (r - takeRight) >> 1;
-    }
-    return keys;
-}
+// The columns of a page for one or more quantities of one trace. The
+// quantities share the sample bytes, so a sweep over several reads each
+// column edge once for all of them.
+//
+// A page's columns follow each other, and each ends on the sample the next
+// one starts on: the run from the start of that sample's block to it, and
+// from it to the block's end, serve both columns. They are kept for a block
+// of level 0 and for one of the sweep level, whose blocks are about half a
+// column, so that a column's middle starts its climb there.
+template <SampleQuantity... Qs>
+class ColumnSweep {
+public:
+    static constexpr std::size_t kCount = sizeof...(Qs);
+    using Keys = SampleEnvelope::Keys;
 
-template <SampleQuantity Q>
-void SampleEnvelope::RangesFor(const std::uint8_t* samples, std::span<const int> bounds,
-                               std::span<ValueRange> ranges) const
-{
-    // The extremes of a block's samples up to and from one of them, both
-    // with that sample. Every sample of the block is read and counted by its
-    // place, which costs less than the missed branches of a loop that stops
-    // at the sample; an index past the trace reads its last sample, which
-    // lies on the `from` side.
-    struct Split {
-        int at = -1;
+    ColumnSweep(const std::uint8_t* samples, std::array<const SampleEnvelope*, kCount> pyramids,
+                std::span<const int> bounds)
+        : samples(samples), pyramids(pyramids), bounds(bounds), lastSample(pyramids[0]->sampleCount - 1),
+          levelStarts(pyramids[0]->levelStarts)
+    {
+        // The level whose blocks are half an average column or less; any
+        // level gives the same extremes, this one the fewest reads.
+        const std::size_t columns = bounds.size() - 1;
+        const auto span = static_cast<std::size_t>(std::abs(static_cast<long>(bounds.back()) - bounds.front()));
+        const std::size_t average = columns > 0 ? span / columns : 0;
+        const auto levels = static_cast<int>(levelStarts.size()) - 1;
+        while (sweepLevel + 1 < levels &&
+               (static_cast<std::size_t>(SampleEnvelope::kBlockSamples) << (sweepLevel + 1)) <= average / 2)
+            ++sweepLevel;
+    }
+
+    void Run(std::array<std::span<ValueRange>, kCount> ranges)
+    {
+        Touch();
+        // The split at a column's end is the next column's start.
+        std::array<Split, 2> splits;
+        Split* previous = &splits[0];
+        Split* next = &splits[1];
+        for (std::size_t c = 0; c + 1 < bounds.size(); ++c) {
+            int first = std::clamp(bounds[c], 0, lastSample);
+            int last = std::clamp(bounds[c + 1], 0, lastSample);
+            if (first > last)
+                std::swap(first, last);
+            const int firstBlock = first / kBlock;
+            const int lastBlock = last / kBlock;
+            std::array<Keys, kCount> keys;
+            keys.fill({kNoLow, kNoHigh});
+            if (firstBlock == lastBlock) {
+                const int base = firstBlock * kBlock;
+                for (int j = 0; j < kBlock; ++j) {
+                    // Held within the run: a sample read twice moves no extreme.
+                    const auto sample = KeysAt(std::clamp(base + j, first, last));
+                    for (std::size_t q = 0; q < kCount; ++q)
+                        keys[q] = Join(keys[q], {sample[q], sample[q]});
+                }
+            } else {
+                if (previous->at != first)
+                    SplitAt(first, *previous);
+                SplitAt(last, *next);
+                const auto firstSweep = static_cast<std::size_t>(firstBlock) >> sweepLevel;
+                const auto lastSweep = static_cast<std::size_t>(lastBlock) >> sweepLevel;
+                if (firstSweep == lastSweep) {
+                    for (std::size_t q = 0; q < kCount; ++q)
+                        keys[q] = Join(previous->ends[q].from, next->ends[q].upTo);
+                    Climb(keys, 0, static_cast<std::size_t>(firstBlock) + 1, static_cast<std::size_t>(lastBlock));
+                } else {
+                    for (std::size_t q = 0; q < kCount; ++q)
+                        keys[q] = Join(previous->ends[q].fromSweep, next->ends[q].upToSweep);
+                    Climb(keys, static_cast<std::size_t>(sweepLevel), firstSweep + 1, lastSweep);
+                }
+                std::swap(previous, next);
+            }
+            Store(keys, ranges, c, std::make_index_sequence<kCount>{});
+        }
+    }
+
+private:
+    static constexpr int kBlock = SampleEnvelope::kBlockSamples;
+
+    // One quantity's extremes at a column edge, with the edge sample on
+    // both sides.
+    struct Ends {
         Keys upTo{kNoLow, kNoHigh};
         Keys from{kNoLow, kNoHigh};
+        Keys upToSweep{kNoLow, kNoHigh};
+        Keys fromSweep{kNoLow, kNoHigh};
     };
-    const int lastSample = sampleCount - 1;
-    auto split = [&](int at) {
-        Split parts;
-        parts.at = at;
-        const int base = at / kBlockSamples * kBlockSamples;
-        for (int j = 0; j < kBlockSamples; ++j) {
-            const int i = std::min(base + j, lastSample);
-            const std::int32_t key = KeyAt<Q>(samples, i);
-            parts.upTo.low = std::min(parts.upTo.low, Pick(i <= at, key, kNoLow));
-            parts.upTo.high = std::max(parts.upTo.high, Pick(i <= at, key, kNoHigh));
-            parts.from.low = std::min(parts.from.low, Pick(i >= at, key, kNoLow));
-            parts.from.high = std::max(parts.from.high, Pick(i >= at, key, kNoHigh));
-        }
-        return parts;
+    struct Split {
+        int at = -1;
+        std::array<Ends, kCount> ends;
     };
 
-    // A column reads a block of samples and the lowest levels near each of
-    // its ends; neighbouring columns lie a thousand bytes or more apart, too
-    // far for the hardware to guess, so the reads of a column a few ahead
-    // are started by hand.
-    constexpr std::size_t kAhead = 16;
-    auto prefetch = [&](int index) {
-        const int block = std::clamp(index, 0, lastSample) / kBlockSamples;
-        const std::uint8_t* s = samples + static_cast<std::size_t>(block) * kBlockSamples * kSampleSize;
-        __builtin_prefetch(s);
-        __builtin_prefetch(s + kBlockSamples * kSampleSize - 1);
-        __builtin_prefetch(blocks.data() + block);
-        if (levelStarts.size() > 2)
-            __builtin_prefetch(blocks.data() + levelStarts[1] + block / 2);
-    };
+    static Keys Join(Keys a, Keys b) { return {std::min(a.low, b.low), std::max(a.high, b.high)}; }
+    static Keys Taken(bool take, Keys keys) { return {Pick(take, keys.low, kNoLow), Pick(take, keys.high, kNoHigh)}; }
 
-    // Each column ends on the sample the next one starts on, so on a page
-    // the block there is split once for both.
-    Split previous;
-    for (std::size_t c = 0; c < ranges.size(); ++c) {
-        if (c + kAhead < bounds.size())
-            prefetch(bounds[c + kAhead]);
-        int first = std::clamp(bounds[c], 0, lastSample);
-        int last = std::clamp(bounds[c + 1], 0, lastSample);
-        if (first > last)
-            std::swap(first, last);
-        const int firstBlock = first / kBlockSamples;
-        const int lastBlock = last / kBlockSamples;
-        Keys keys{kNoLow, kNoHigh};
-        if (firstBlock == lastBlock) {
-            const int base = firstBlock * kBlockSamples;
-            for (int j = 0; j < kBlockSamples; ++j) {
-                // Held within the run: a sample read twice moves no extreme.
-                const std::int32_t key = KeyAt<Q>(samples, std::clamp(base + j, first, last));
-                keys.low = std::min(keys.low, key);
-                keys.high = std::max(keys.high, key);
-            }
-        } else {
-            const Split left = previous.at == first ? previous : split(first);
-            const Split right = split(last);
-            keys = {std::min(left.from.low, right.upTo.low), std::max(left.from.high, right.upTo.high)};
-            keys = Climb(keys, static_cast<std::size_t>(firstBlock) + 1, static_cast<std::size_t>(lastBlock));
-            previous = right;
-        }
-        ranges[c] = {Field<Q>::Value(keys.low), Field<Q>::Value(keys.high)};
+    std::array<std::int32_t, kCount> KeysAt(int index) const { return {KeyAt<Qs>(samples, index)...}; }
+
+    template <std::size_t... I>
+    static void Store(const std::array<Keys, kCount>& keys, std::array<std::span<ValueRange>, kCount>& ranges,
+                      std::size_t c, std::index_sequence<I...>)
+    {
+        ((ranges[I][c] = {Field<Qs>::Value(keys[I].low), Field<Qs>::Value(keys[I].high)}), ...);
     }
-}
+
+    void SplitAt(int at, Split& split) const
+    {
+        // Running extremes from either end of the block, read at the
+        // sample's place.
+        const int base = at / kBlock * kBlock;
+        std::array<std::array<std::int32_t, kCount>, kBlock> sample;
+        for (int j = 0; j < kBlock; ++j)
+            sample[static_cast<std::size_t>(j)] = KeysAt(std::min(base + j, lastSample));
+        const auto place = static_cast<std::size_t>(at - base);
+        split.at = at;
+        for (std::size_t q = 0; q < kCount; ++q) {
+            std::array<Keys, kBlock> before;
+            std::array<Keys, kBlock> after;
+            before[0] = {sample[0][q], sample[0][q]};
+            for (std::size_t j = 1; j < kBlock; ++j)
+                before[j] = Join(before[j - 1], {sample[j][q], sample[j][q]});
+            after[kBlock - 1] = {sample[kBlock - 1][q], sample[kBlock - 1][q]};
+            for (std::size_t j = kBlock - 1; j-- > 0;)
+                after[j] = Join(after[j + 1], {sample[j][q], sample[j][q]});
+            split.ends[q] = {before[place], after[place], before[place], after[place]};
+        }
+        // Up to the sweep level, the sibling of the sample's block on each
+        // level lies before it (an odd block) or after it (an even one, if
+        // the level has a block there).
+        auto block = static_cast<std::size_t>(at / kBlock);
+        for (int k = 0; k < sweepLevel; ++k, block >>= 1) {
+            const std::size_t start = levelStarts[static_cast<std::size_t>(k)];
+            const std::size_t size = levelStarts[static_cast<std::size_t>(k) + 1] - start;
+            const std::size_t sibling = std::min(block ^ 1, size - 1);
+            const bool isBefore = block & 1;
+            const bool isAfter = !isBefore && (block ^ 1) < size;
+            for (std::size_t q = 0; q < kCount; ++q) {
+                const Keys other = pyramids[q]->blocks[start + sibling];
+                split.ends[q].upToSweep = Join(split.ends[q].upToSweep, Taken(isBefore, other));
+                split.ends[q].fromSweep = Join(split.ends[q].fromSweep, Taken(isAfter, other));
+            }
+        }
+    }
+
+    // The whole blocks l..r - 1 of level k and up, for every quantity at
+    // once: their pyramids have the same shape, so the walk is shared. The
+    // odd block out at either end is taken before the run halves; both ends
+    // are read on every level and kept or not by their parity.
+    void Climb(std::array<Keys, kCount>& keys, std::size_t k, std::size_t l, std::size_t r) const
+    {
+        for (; l < r; ++k) {
+            const bool takeLeft = l & 1;
+            const bool takeRight = r & 1;
+            for (std::size_t q = 0; q < kCount; ++q) {
+                const Keys* level = pyramids[q]->blocks.data() + levelStarts[k];
+                keys[q] = Join(keys[q], Join(Taken(takeLeft, level[l]), Taken(takeRight, level[r - 1])));
+            }
+            l = (l + takeLeft) >> 1;
+            r = (r - takeRight) >> 1;
+        }
+    }
+
+    // The samples and level-0 blocks at every column edge are read first,
+    // with nothing waiting on them: the memory fetches overlap, and the
+    // sweep finds them cached instead of waiting on each in turn. Columns
+    // lie a thousand bytes or more apart, too far for the hardware to guess;
+    // the higher levels are read in order and few enough to stay cached.
+    void Touch() const
+    {
+        std::uint32_t sink = 0;
+        for (const int bound : bounds) {
+            const auto block = static_cast<std::size_t>(std::clamp(bound, 0, lastSample) / kBlock);
+            const std::uint8_t* s = samples + block * kBlock * kSampleSize;
+            sink += s[0] + s[kBlock * kSampleSize - 1];
+            for (const SampleEnvelope* pyramid : pyramids)
+                sink += static_cast<std::uint32_t>(pyramid->blocks[block].low);
+        }
+        asm volatile("" : : "r"(sink));
+    }
+
+    const std::uint8_t* samples;
+    std::array<const SampleEnvelope*, kCount> pyramids;
+    std::span<const int> bounds;
+    int lastSample;
+    const std::vector<std::size_t>& levelStarts;
+    int sweepLevel = 0;
+};
 
 ValueRange SampleEnvelope::Range(const TestRecord& record, int first, int last) const
 {
@@ -258,16 +350,48 @@ void SampleEnvelope::Ranges(const TestRecord& record, std::span<const int> bound
 {
     if (bounds.size() <= ranges.size())
         ranges = ranges.first(bounds.empty() ? 0 : bounds.size() - 1);
-    if (!Usable(record)) {
+    if (!Usable(record) || ranges.empty()) {
         std::fill(ranges.begin(), ranges.end(), ValueRange{});
         return;
     }
+    bounds = bounds.first(ranges.size() + 1);
     const std::uint8_t* samples = record.trace.samples.data();
     switch (quantity) {
-    case SampleQuantity::Resistance: RangesFor<SampleQuantity::Resistance>(samples, bounds, ranges); break;
-    case SampleQuantity::TestCurrent: RangesFor<SampleQuantity::TestCurrent>(samples, bounds, ranges); break;
-    case SampleQuantity::MotorCurrent: RangesFor<SampleQuantity::MotorCurrent>(samples, bounds, ranges); break;
+    case SampleQuantity::Resistance:
+        ColumnSweep<SampleQuantity::Resistance>(samples, {this}, bounds).Run({ranges});
+        break;
+    case SampleQuantity::TestCurrent:
+        ColumnSweep<SampleQuantity::TestCurrent>(samples, {this}, bounds).Run({ranges});
+        break;
+    case SampleQuantity::MotorCurrent:
+        ColumnSweep<SampleQuantity::MotorCurrent>(samples, {this}, bounds).Run({ranges});
+        break;
     }
+}
+
+void SampleEnvelope::Ranges(const TestRecord& record, std::span<const int> bounds, const SampleEnvelope& first,
+                            std::span<ValueRange> firstRanges, const SampleEnvelope& second,
+                            std::span<ValueRange> secondRanges)
+{
+    const std::size_t columns = bounds.empty() ? 0 : bounds.size() - 1;
+    const bool together = first.Usable(record) && second.Usable(record) && first.sampleCount == second.sampleCount &&
+                          first.levelStarts == second.levelStarts && firstRanges.size() >= columns &&
+                          secondRanges.size() >= columns && columns > 0;
+    using Q = SampleQuantity;
+    if (together && second.quantity == Q::MotorCurrent && first.quantity != Q::MotorCurrent) {
+        firstRanges = firstRanges.first(columns);
+        secondRanges = secondRanges.first(columns);
+        const std::uint8_t* samples = record.trace.samples.data();
+        if (first.quantity == Q::Resistance)
+            ColumnSweep<Q::Resistance, Q::MotorCurrent>(samples, {&first, &second}, bounds)
+                .Run({firstRanges, secondRanges});
+        else
+            ColumnSweep<Q::TestCurrent, Q::MotorCurrent>(samples, {&first, &second}, bounds)
+                .Run({firstRanges, secondRanges});
+        return;
+    }
+    first.Ranges(record, bounds, firstRanges);
+    second.Ranges(record, bounds, secondRanges);
 }
 
 std::uint64_t SampleFingerprint(const std::uint8_t* data, std::size_t bytes)

@@ -12,6 +12,9 @@ class TestRecord;
 
 enum class SampleQuantity { Resistance, TestCurrent, MotorCurrent };
 
+template <SampleQuantity... Qs>
+class ColumnSweep;
+
 struct ValueRange {
     double low = 0;
     double high = 0;
@@ -41,6 +44,13 @@ public:
     // call, so that the memory reads of neighbouring columns overlap.
     void Ranges(const TestRecord& record, std::span<const int> bounds, std::span<ValueRange> ranges) const;
 
+    // The columns of two pyramids of one record in one sweep, as two calls
+    // of the above would give them: their quantities share the samples'
+    // bytes, so each column edge is read once for both.
+    static void Ranges(const TestRecord& record, std::span<const int> bounds, const SampleEnvelope& first,
+                       std::span<ValueRange> firstRanges, const SampleEnvelope& second,
+                       std::span<ValueRange> secondRanges);
+
     int SampleCount() const { return sampleCount; }
 
 private:
@@ -53,10 +63,8 @@ private:
     bool Usable(const TestRecord& record) const;
     template <SampleQuantity Q>
     void BuildFor(const std::uint8_t* samples);
-    template <SampleQuantity Q>
-    void RangesFor(const std::uint8_t* samples, std::span<const int> bounds, std::span<ValueRange> ranges) const;
-    // The whole blocks from..to - 1.
-    Keys Climb(Keys keys, std::size_t from, std::size_t to) const;
+    template <SampleQuantity... Qs>
+    friend class ColumnSweep;
 
     SampleQuantity quantity = SampleQuantity::Resistance;
     int sampleCount = 0;

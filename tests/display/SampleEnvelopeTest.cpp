@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "display/GraphFixtures.h"
@@ -32,6 +33,41 @@ ValueRange Scan(const TestRecord& record, SampleQuantity quantity, int first, in
     return range;
 }
 
+// Pages of column bounds as a graph asks for them, and worse: narrow and
+// wide columns, columns within one block, repeated bounds, bounds past either
+// end, a stretch running backwards, and a page whose last columns all stand
+// on the last sample.
+std::vector<std::vector<int>> PagesOfBounds(int count)
+{
+    std::vector<std::vector<int>> pages;
+    for (int step : {1, 3, 8, 9, 100, 182, 777}) {
+        std::vector<int> bounds;
+        for (int at = -20; at < count + 40; at += step)
+            bounds.push_back(at);
+        pages.push_back(bounds);
+        bounds.insert(bounds.begin() + static_cast<long>(bounds.size() / 2), {700, 700, 300, 4000, 17});
+        pages.push_back(bounds);
+    }
+    std::vector<int> page;
+    for (int x = 0; x <= 1920; ++x)
+        page.push_back(std::min(count - 1, static_cast<int>(static_cast<long long>(count) * x / 1800)));
+    pages.push_back(page);
+    return pages;
+}
+
+void ExpectColumns(const TestRecord& record, SampleQuantity quantity, const std::vector<int>& bounds,
+                   const std::vector<ValueRange>& ranges)
+{
+    const int count = record.trace.sampleCount;
+    for (std::size_t c = 0; c < ranges.size(); ++c) {
+        const int a = std::clamp(std::min(bounds[c], bounds[c + 1]), 0, count - 1);
+        const int b = std::clamp(std::max(bounds[c], bounds[c + 1]), 0, count - 1);
+        const ValueRange expected = Scan(record, quantity, a, b);
+        ASSERT_EQ(ranges[c].low, expected.low) << "columns " << ranges.size() << ", column " << c;
+        ASSERT_EQ(ranges[c].high, expected.high) << "columns " << ranges.size() << ", column " << c;
+    }
+}
+
 }  // namespace
 
 TEST(SampleEnvelope, AgreesWithAPlainScanOverAnyRun)
@@ -59,6 +95,16 @@ TEST(SampleEnvelope, AgreesWithAPlainScanOverAnyRun)
             ValueRange got = envelope.Range(*record, a, b);
             ASSERT_EQ(got.low, expected.low) << a << ".." << b;
             ASSERT_EQ(got.high, expected.high) << a << ".." << b;
+        }
+        // Runs ending at the trace's last blocks, which may have no right
+        // neighbour on some levels of the pyramid.
+        for (int a = 1100; a < 1237; ++a) {
+            for (const auto& [from, to] : {std::pair{a, 1236}, std::pair{0, a}, std::pair{a - 90, a}}) {
+                const ValueRange expected = Scan(*record, quantity, from, to);
+                const ValueRange got = envelope.Range(*record, from, to);
+                ASSERT_EQ(got.low, expected.low) << from << ".." << to;
+                ASSERT_EQ(got.high, expected.high) << from << ".." << to;
+            }
         }
         ValueRange whole = envelope.Range(*record, -10, 5000);  // held within the trace
         EXPECT_EQ(whole.low, Scan(*record, quantity, 0, 1236).low);
@@ -123,24 +169,47 @@ TEST(SampleEnvelope, APageOfColumnsMatchesOneQueryPerColumn)
          {SampleQuantity::Resistance, SampleQuantity::TestCurrent, SampleQuantity::MotorCurrent}) {
         SampleEnvelope envelope;
         envelope.Build(*record, quantity);
-        // Wide columns, columns within one block, repeated bounds, bounds
-        // past either end, and a stretch running backwards.
-        for (int step : {1, 3, 8, 9, 100, 777}) {
-            std::vector<int> bounds;
-            for (int at = -20; at < count + 40; at += step)
-                bounds.push_back(at);
-            bounds.insert(bounds.begin() + static_cast<long>(bounds.size() / 2), {700, 700, 300, 4000, 17});
+        for (const std::vector<int>& bounds : PagesOfBounds(count)) {
             std::vector<ValueRange> ranges(bounds.size() - 1);
             envelope.Ranges(*record, bounds, ranges);
-            for (std::size_t c = 0; c < ranges.size(); ++c) {
-                const int a = std::clamp(std::min(bounds[c], bounds[c + 1]), 0, count - 1);
-                const int b = std::clamp(std::max(bounds[c], bounds[c + 1]), 0, count - 1);
-                const ValueRange expected = Scan(*record, quantity, a, b);
-                ASSERT_EQ(ranges[c].low, expected.low) << "step " << step << " column " << c;
-                ASSERT_EQ(ranges[c].high, expected.high) << "step " << step << " column " << c;
-            }
+            ExpectColumns(*record, quantity, bounds, ranges);
         }
     }
+}
+
+// The resistance or test current is swept together with the motor current
+// when both are drawn; each must come out as if asked for alone.
+TEST(SampleEnvelope, TwoQuantitiesSweptTogetherMatchTheirOwnColumns)
+{
+    std::mt19937 random(13);
+    std::uniform_real_distribution<double> resistance(0, 3e6), current(0, 50), motor(-30, 30);
+    const int count = 20011;
+    std::vector<SampleValues> values(count);
+    for (auto& v : values)
+        v = {resistance(random), current(random), motor(random)};
+    auto record = MakeDynamic(20, [&](int i) { return values[static_cast<std::size_t>(i)]; }, count);
+
+    SampleEnvelope motorEnvelope;
+    motorEnvelope.Build(*record, SampleQuantity::MotorCurrent);
+    for (SampleQuantity quantity : {SampleQuantity::Resistance, SampleQuantity::TestCurrent}) {
+        SampleEnvelope envelope;
+        envelope.Build(*record, quantity);
+        for (const std::vector<int>& bounds : PagesOfBounds(count)) {
+            std::vector<ValueRange> ranges(bounds.size() - 1), motorRanges(bounds.size() - 1);
+            SampleEnvelope::Ranges(*record, bounds, envelope, ranges, motorEnvelope, motorRanges);
+            ExpectColumns(*record, quantity, bounds, ranges);
+            ExpectColumns(*record, SampleQuantity::MotorCurrent, bounds, motorRanges);
+        }
+    }
+
+    // Pyramids of different records are not swept together.
+    auto other = MakeDynamic(2, [&](int i) { return values[static_cast<std::size_t>(i)]; }, 1000);
+    SampleEnvelope shorter;
+    shorter.Build(*other, SampleQuantity::Resistance);
+    const std::vector<int> bounds = {0, 400, 999};
+    std::vector<ValueRange> ranges(2), motorRanges(2);
+    SampleEnvelope::Ranges(*record, bounds, shorter, ranges, motorEnvelope, motorRanges);
+    ExpectColumns(*record, SampleQuantity::MotorCurrent, bounds, motorRanges);
 }
 
 TEST(SampleEnvelope, TracesWithoutUsableSamplesGiveZeros)
