@@ -75,15 +75,22 @@ double CDisplayTest::SampleToTime(int index) const
     return static_cast<double>(index) / record->trace.sampleCount * record->trace.seconds;
 }
 
-int CDisplayTest::XToSample(int x, bool& pastEnd) const
+CDisplayTest::ColumnToSample CDisplayTest::SampleMapping() const
+{
+    const TestRecord* record = CurrentRecord();
+    ColumnToSample mapping;
+    mapping.count = record ? record->trace.sampleCount : 0;
+    mapping.first = TimeToSample(timeStart);
+    mapping.last = TimeToSample(timeEnd);
+    mapping.left = plotRect.left;
+    mapping.width = plotRect.right - plotRect.left;
+    return mapping;
+}
+
+int CDisplayTest::ColumnToSample::operator()(int x, bool& pastEnd) const
 {
     pastEnd = false;
-    const TestRecord* record = CurrentRecord();
-    int count = record ? record->trace.sampleCount : 0;
-    double first = TimeToSample(timeStart);
-    double last = TimeToSample(timeEnd);
-    int width = plotRect.right - plotRect.left;
-    double fraction = width != 0 ? static_cast<double>(x - plotRect.left) / width : 0;
+    double fraction = width != 0 ? static_cast<double>(x - left) / width : 0;
     if (fraction < 0)
         fraction = 0;
     double index = first + std::trunc((last - first) * fraction + 0.5);
@@ -92,6 +99,11 @@ int CDisplayTest::XToSample(int x, bool& pastEnd) const
         return count - 1 < 0 ? -1 : count - 1;
     }
     return IntegerPart(index);
+}
+
+int CDisplayTest::XToSample(int x, bool& pastEnd) const
+{
+    return SampleMapping()(x, pastEnd);
 }
 
 int CDisplayTest::XToSample(int x) const

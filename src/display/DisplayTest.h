@@ -117,6 +117,18 @@ public:
     bool drawTraces = true;
 
 private:
+    // XToSample with the page's part of it worked out once, for a sweep
+    // over every column.
+    struct ColumnToSample {
+        double first = 0;
+        double last = 0;
+        int left = 0;
+        int width = 0;
+        int count = 0;
+        int operator()(int x, bool& pastEnd) const;
+    };
+    ColumnToSample SampleMapping() const;
+
     void DrawKeyHelp(const Rect& rect, const TestRecord& main);
     void DrawGrid();
     void DrawAxisLabels(const Rect& rect, const TestRecord& main);
@@ -132,8 +144,13 @@ private:
     ValueRange RangeBetween(SampleQuantity quantity, int first, int last) const;
     // What a column shows of the envelope's extremes over first..last.
     static ValueRange ColumnRule(SampleQuantity quantity, int first, int last, ValueRange range);
-    // Calls draw(x, range) for every column inside the plot frame; each
-    // column's end is the next one's start, so it is mapped once.
+    // Maps the columns inside the plot frame to the current record's
+    // samples and takes the extremes of each quantity asked for, all before
+    // anything is drawn: the quantities of a record share their sample bytes,
+    // so the second sweep finds the first one's reads still cached.
+    void PlanColumns(std::span<const SampleQuantity> quantities);
+    // Calls draw(x, range) for every planned column; each column's end is
+    // the next one's start, so it is mapped once.
     template <typename Draw>
     void ForEachColumn(SampleQuantity quantity, bool skipPastEnd, Draw draw);
     // A vertical line that covers the pixels of both end rows.
@@ -157,12 +174,19 @@ private:
 
     // Min/max pyramids of the bound records, kept between draws.
     mutable SampleEnvelopeCache envelopes;
-    // ForEachColumn's page of column starts and extremes, kept so that a
+    // PlanColumns' page of column starts and extremes, kept so that a
     // redraw allocates nothing.
+    int columnLeft = 0;
     std::vector<int> columnStarts;
     std::vector<char> columnPastEnd;
-    std::vector<ValueRange> columnRanges;
+    std::array<std::vector<ValueRange>, 3> columnRanges;
     std::vector<Canvas::ColumnSpan> columnLines;
+    // The resistance envelope's rows of values seen lately on this page.
+    struct MappedRow {
+        double value;
+        int y;
+    };
+    std::vector<MappedRow> rowMemo;
 };
 
 }  // namespace tkan

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 
 #include "app/AppInfo.h"
 #include "display/DisplayTest.h"
@@ -38,33 +41,52 @@ void CDisplayTest::ColumnLine(int x, int y0, int y1)
     columnLines.push_back({x, std::min(y0, y1), std::max(y0, y1) + 1});
 }
 
+void CDisplayTest::PlanColumns(std::span<const SampleQuantity> quantities)
+{
+    const TestRecord* record = CurrentRecord();
+    columnLeft = plotRect.left + 1;
+    const int right = plotRect.right - 2;
+    columnStarts.clear();
+    columnPastEnd.clear();
+    if (!record || right < columnLeft)
+        return;
+    const auto columns = static_cast<std::size_t>(right - columnLeft + 1);
+    columnStarts.resize(columns + 1);
+    columnPastEnd.resize(columns + 1);
+    const ColumnToSample toSample = SampleMapping();
+    for (std::size_t c = 0; c <= columns; ++c) {
+        bool pastEnd = false;
+        columnStarts[c] = toSample(columnLeft + static_cast<int>(c), pastEnd);
+        columnPastEnd[c] = pastEnd;
+    }
+    for (SampleQuantity quantity : quantities)
+        columnRanges[static_cast<std::size_t>(quantity)].resize(columns);
+    auto rangesOf = [&](SampleQuantity quantity) {
+        return std::span<ValueRange>(columnRanges[static_cast<std::size_t>(quantity)]);
+    };
+    if (quantities.size() == 2) {
+        SampleEnvelope::Ranges(*record, columnStarts, envelopes.For(*record, quantities[0]), rangesOf(quantities[0]),
+                               envelopes.For(*record, quantities[1]), rangesOf(quantities[1]));
+    } else {
+        for (SampleQuantity quantity : quantities)
+            envelopes.For(*record, quantity).Ranges(*record, columnStarts, rangesOf(quantity));
+    }
+}
+
 template <typename Draw>
 void CDisplayTest::ForEachColumn(SampleQuantity quantity, bool skipPastEnd, Draw draw)
 {
     const TestRecord* record = CurrentRecord();
-    const int left = plotRect.left + 1;
-    const int right = plotRect.right - 2;
-    if (!record || right < left)
+    if (!record || columnStarts.empty())
         return;
-    const auto columns = static_cast<std::size_t>(right - left + 1);
-    columnStarts.resize(columns + 1);
-    columnPastEnd.resize(columns + 1);
-    for (std::size_t c = 0; c <= columns; ++c) {
-        bool pastEnd = false;
-        columnStarts[c] = XToSample(left + static_cast<int>(c), pastEnd);
-        columnPastEnd[c] = pastEnd;
-    }
-    // All columns first, then all lines: between two painter calls the
-    // pyramid's reads for one column would each wait on memory alone.
-    columnRanges.resize(columns);
-    envelopes.For(*record, quantity).Ranges(*record, columnStarts, columnRanges);
-
+    const std::vector<ValueRange>& ranges = columnRanges[static_cast<std::size_t>(quantity)];
+    const std::size_t columns = columnStarts.size() - 1;
     columnLines.clear();
     for (std::size_t c = 0; c < columns; ++c) {
         const int first = columnStarts[c];
         if (skipPastEnd && (columnPastEnd[c] || SampleToTime(first) > record->trace.seconds))
             continue;
-        draw(left + static_cast<int>(c), ColumnRule(quantity, first, columnStarts[c + 1], columnRanges[c]));
+        draw(columnLeft + static_cast<int>(c), ColumnRule(quantity, first, columnStarts[c + 1], ranges[c]));
     }
     surface->ColumnLines(columnLines);
 }
@@ -82,11 +104,24 @@ void CDisplayTest::DrawTraces()
             DrawStaticLines(*record, readingSpacing);
             continue;
         }
-        if (!currentMode && !motorCurrentMode)
+        const bool resistance = !currentMode && !motorCurrentMode;
+        const bool current = currentMode && !motorCurrentMode;
+        const bool motor = (motorBand > 0 && colours.DisplayCurrent && !currentMode) || motorCurrentMode;
+        std::array<SampleQuantity, 2> quantities{};
+        std::size_t planned = 0;
+        if (resistance)
+            quantities[planned++] = SampleQuantity::Resistance;
+        else if (current)
+            quantities[planned++] = SampleQuantity::TestCurrent;
+        if (motor)
+            quantities[planned++] = SampleQuantity::MotorCurrent;
+        PlanColumns(std::span<const SampleQuantity>(quantities.data(), planned));
+
+        if (resistance)
             DrawResistanceEnvelope(*record);
-        else if (currentMode && !motorCurrentMode)
+        else if (current)
             DrawCurrentTrace(*record);
-        if ((motorBand > 0 && colours.DisplayCurrent && !currentMode) || motorCurrentMode)
+        if (motor)
             DrawMotorCurrentBand(*record);
     }
     recordIndex = 0;
@@ -94,10 +129,20 @@ void CDisplayTest::DrawTraces()
 
 void CDisplayTest::DrawResistanceEnvelope(const TestRecord&)
 {
-    ForEachColumn(SampleQuantity::Resistance, true, [&](int x, const ValueRange& range) {
-        ColumnLine(x, ResistanceToY(range.low, gridBottom, pixelsPerDivision),
-                   ResistanceToY(range.high, gridBottom, pixelsPerDivision));
-    });
+    // A winding's resistance sits on a few values for long stretches, and a
+    // decade axis costs a logarithm for each, so the rows of recent values
+    // are remembered for this page.
+    constexpr int kRowBits = 9;
+    rowMemo.assign(std::size_t{1} << kRowBits, MappedRow{std::numeric_limits<double>::quiet_NaN(), 0});
+    auto toY = [&](double value) {
+        const std::uint64_t hash = std::bit_cast<std::uint64_t>(value) * 0x9E3779B97F4A7C15ull;
+        MappedRow& row = rowMemo[static_cast<std::size_t>(hash >> (64 - kRowBits))];
+        if (row.value != value)
+            row = {value, ResistanceToY(value, gridBottom, pixelsPerDivision)};
+        return row.y;
+    };
+    ForEachColumn(SampleQuantity::Resistance, true,
+                  [&](int x, const ValueRange& range) { ColumnLine(x, toY(range.low), toY(range.high)); });
 }
 
 void CDisplayTest::DrawCurrentTrace(const TestRecord&)
