@@ -122,6 +122,7 @@ void QtCanvas::ColumnLines(std::span<const ColumnSpan> spans)
     }
     // Neighbouring columns over the same rows are one rectangle: a flat
     // stretch of a trace costs one fill instead of one per pixel column.
+    columnRects.clear();
     std::size_t i = 0;
     while (i < spans.size()) {
         const ColumnSpan& start = spans[i];
@@ -132,9 +133,15 @@ void QtCanvas::ColumnLines(std::span<const ColumnSpan> spans)
         const int top = std::min(start.y0, start.y1);
         const int height = std::abs(start.y1 - start.y0);
         if (height > 0)
-            painter.fillRect(QRect(start.x - w / 2, top, spans[end - 1].x - start.x + w, height), pen.color());
+            columnRects.push_back(QRect(start.x - w / 2, top, spans[end - 1].x - start.x + w, height));
         i = end;
     }
+    // All of them in one call, filled with the pen's colour and no outline.
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(pen.color());
+    painter.drawRects(columnRects.data(), static_cast<int>(columnRects.size()));
+    painter.restore();
     if (!spans.empty())
         position = QPoint(spans.back().x, spans.back().y1);
 }

@@ -6,6 +6,9 @@
 #include <QFontMetrics>
 #include <QPen>
 #include <QPoint>
+#include <QRect>
+
+#include <vector>
 
 #include "platform/Canvas.h"
 
@@ -50,6 +53,8 @@ private:
     QPainter& painter;
     QPen pen;
     int penWidth = 1;
+    // ColumnLines' rectangles, kept so that a redraw allocates nothing.
+    std::vector<QRect> columnRects;
     QBrush brush;
     QFont font;
     QFontMetrics metrics;
