@@ -145,9 +145,9 @@ private:
     // What a column shows of the envelope's extremes over first..last.
     static ValueRange ColumnRule(SampleQuantity quantity, int first, int last, ValueRange range);
     // Maps the columns inside the plot frame to the current record's
-    // samples and takes the extremes of each quantity asked for, all before
-    // anything is drawn: the quantities of a record share their sample bytes,
-    // so the second sweep finds the first one's reads still cached.
+    // samples and takes the extremes of each quantity asked for before
+    // anything is drawn; two quantities share their sample bytes and are
+    // swept together.
     void PlanColumns(std::span<const SampleQuantity> quantities);
     // Calls draw(x, range) for every planned column; each column's end is
     // the next one's start, so it is mapped once.

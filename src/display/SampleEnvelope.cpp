@@ -322,8 +322,9 @@ private:
         std::uint32_t sink = 0;
         for (const int bound : bounds) {
             const auto block = static_cast<std::size_t>(std::clamp(bound, 0, lastSample) / kBlock);
-            const std::uint8_t* s = samples + block * kBlock * kSampleSize;
-            sink += s[0] + s[kBlock * kSampleSize - 1];
+            // The last block may be short of samples and of bytes.
+            const auto blockLast = std::min(block * kBlock + kBlock - 1, static_cast<std::size_t>(lastSample));
+            sink += samples[block * kBlock * kSampleSize] + samples[(blockLast + 1) * kSampleSize - 1];
             for (const SampleEnvelope* pyramid : pyramids)
                 sink += static_cast<std::uint32_t>(pyramid->blocks[block].low);
         }
