@@ -155,11 +155,15 @@ void SampleEnvelope::BuildFor(const std::uint8_t* samples)
 // quantities share the sample bytes, so a sweep over several reads each
 // column edge once for all of them.
 //
-// A page's columns follow each other, and each ends on the sample the next
-// one starts on: the run from the start of that sample's block to it, and
-// from it to the block's end, serve both columns. They are kept for a block
-// of level 0 and for one of the sweep level, whose blocks are about half a
-// column, so that a column's middle starts its climb there.
+// A column is the whole blocks of the pyramid inside it and the parts of the
+// two blocks its ends fall in. The whole blocks come from the pyramid: those
+// of the end blocks' own level-L blocks beside the ends, found through each
+// end block's siblings on the levels below L, and the level-L blocks between,
+// where L is the level whose blocks are about half a column. An end block's
+// samples are read only when the block's extremes reach beyond those of the
+// rest of the column; on a trace that wavers about a level that is a column
+// in ten or so. Neighbouring columns share an end, so each is worked out
+// once.
 template <SampleQuantity... Qs>
 class ColumnSweep {
 public:
@@ -171,8 +175,7 @@ public:
         : samples(samples), pyramids(pyramids), bounds(bounds), lastSample(pyramids[0]->sampleCount - 1),
           levelStarts(pyramids[0]->levelStarts)
     {
-        // The level whose blocks are half an average column or less; any
-        // level gives the same extremes, this one the fewest reads.
+        // Any level gives the same extremes; this one the fewest reads.
         const std::size_t columns = bounds.size() - 1;
         const auto span = static_cast<std::size_t>(std::abs(static_cast<long>(bounds.back()) - bounds.front()));
         const std::size_t average = columns > 0 ? span / columns : 0;
@@ -185,10 +188,9 @@ public:
     void Run(std::array<std::span<ValueRange>, kCount> ranges)
     {
         Touch();
-        // The split at a column's end is the next column's start.
-        std::array<Split, 2> splits;
-        Split* previous = &splits[0];
-        Split* next = &splits[1];
+        std::array<End, 2> ends;
+        End* previous = &ends[0];
+        End* next = &ends[1];
         for (std::size_t c = 0; c + 1 < bounds.size(); ++c) {
             int first = std::clamp(bounds[c], 0, lastSample);
             int last = std::clamp(bounds[c + 1], 0, lastSample);
@@ -208,18 +210,26 @@ public:
                 }
             } else {
                 if (previous->at != first)
-                    SplitAt(first, *previous);
-                SplitAt(last, *next);
+                    Prepare(first, *previous);
+                Prepare(last, *next);
                 const auto firstSweep = static_cast<std::size_t>(firstBlock) >> sweepLevel;
                 const auto lastSweep = static_cast<std::size_t>(lastBlock) >> sweepLevel;
                 if (firstSweep == lastSweep) {
-                    for (std::size_t q = 0; q < kCount; ++q)
-                        keys[q] = Join(previous->ends[q].from, next->ends[q].upTo);
                     Climb(keys, 0, static_cast<std::size_t>(firstBlock) + 1, static_cast<std::size_t>(lastBlock));
                 } else {
                     for (std::size_t q = 0; q < kCount; ++q)
-                        keys[q] = Join(previous->ends[q].fromSweep, next->ends[q].upToSweep);
+                        keys[q] = Join(previous->sides[q].blocksAfter, next->sides[q].blocksBefore);
                     Climb(keys, static_cast<std::size_t>(sweepLevel), firstSweep + 1, lastSweep);
+                }
+                if (Reaches(*previous, keys)) {
+                    ReadSamples(*previous);
+                    for (std::size_t q = 0; q < kCount; ++q)
+                        keys[q] = Join(keys[q], previous->sides[q].from);
+                }
+                if (Reaches(*next, keys)) {
+                    ReadSamples(*next);
+                    for (std::size_t q = 0; q < kCount; ++q)
+                        keys[q] = Join(keys[q], next->sides[q].upTo);
                 }
                 std::swap(previous, next);
             }
@@ -230,17 +240,20 @@ public:
 private:
     static constexpr int kBlock = SampleEnvelope::kBlockSamples;
 
-    // One quantity's extremes at a column edge, with the edge sample on
-    // both sides.
-    struct Ends {
+    // One quantity at a column end: the extremes of the end's block, of
+    // the whole blocks before and after it inside its level-L block, and,
+    // once read, of the block's samples up to and from the end sample.
+    struct Side {
+        Keys block{kNoLow, kNoHigh};
+        Keys blocksBefore{kNoLow, kNoHigh};
+        Keys blocksAfter{kNoLow, kNoHigh};
         Keys upTo{kNoLow, kNoHigh};
         Keys from{kNoLow, kNoHigh};
-        Keys upToSweep{kNoLow, kNoHigh};
-        Keys fromSweep{kNoLow, kNoHigh};
     };
-    struct Split {
+    struct End {
         int at = -1;
-        std::array<Ends, kCount> ends;
+        bool samplesRead = false;
+        std::array<Side, kCount> sides;
     };
 
     static Keys Join(Keys a, Keys b) { return {std::min(a.low, b.low), std::max(a.high, b.high)}; }
@@ -255,16 +268,53 @@ private:
         ((ranges[I][c] = {Field<Qs>::Value(keys[I].low), Field<Qs>::Value(keys[I].high)}), ...);
     }
 
-    void SplitAt(int at, Split& split) const
+    // Whether the end's block holds a value outside `keys` for any
+    // quantity; if not, its samples cannot move the column's extremes.
+    static bool Reaches(const End& end, const std::array<Keys, kCount>& keys)
     {
-        // Running extremes from either end of the block, read at the
+        for (std::size_t q = 0; q < kCount; ++q) {
+            if (end.sides[q].block.low < keys[q].low || end.sides[q].block.high > keys[q].high)
+                return true;
+        }
+        return false;
+    }
+
+    void Prepare(int at, End& end) const
+    {
+        end.at = at;
+        end.samplesRead = false;
+        auto block = static_cast<std::size_t>(at / kBlock);
+        for (std::size_t q = 0; q < kCount; ++q)
+            end.sides[q] = Side{pyramids[q]->blocks[block]};
+        // Up to level L, the sibling of the end's block on each level lies
+        // before it (an odd block) or after it (an even one, if the level
+        // has a block there).
+        for (int k = 0; k < sweepLevel; ++k, block >>= 1) {
+            const std::size_t start = levelStarts[static_cast<std::size_t>(k)];
+            const std::size_t size = levelStarts[static_cast<std::size_t>(k) + 1] - start;
+            const std::size_t sibling = std::min(block ^ 1, size - 1);
+            const bool isBefore = block & 1;
+            const bool isAfter = !isBefore && (block ^ 1) < size;
+            for (std::size_t q = 0; q < kCount; ++q) {
+                const Keys other = pyramids[q]->blocks[start + sibling];
+                end.sides[q].blocksBefore = Join(end.sides[q].blocksBefore, Taken(isBefore, other));
+                end.sides[q].blocksAfter = Join(end.sides[q].blocksAfter, Taken(isAfter, other));
+            }
+        }
+    }
+
+    void ReadSamples(End& end) const
+    {
+        if (end.samplesRead)
+            return;
+        end.samplesRead = true;
+        // Running extremes from either end of the block, read at the end
         // sample's place.
-        const int base = at / kBlock * kBlock;
+        const int base = end.at / kBlock * kBlock;
         std::array<std::array<std::int32_t, kCount>, kBlock> sample;
         for (int j = 0; j < kBlock; ++j)
             sample[static_cast<std::size_t>(j)] = KeysAt(std::min(base + j, lastSample));
-        const auto place = static_cast<std::size_t>(at - base);
-        split.at = at;
+        const auto place = static_cast<std::size_t>(end.at - base);
         for (std::size_t q = 0; q < kCount; ++q) {
             std::array<Keys, kBlock> before;
             std::array<Keys, kBlock> after;
@@ -274,23 +324,8 @@ private:
             after[kBlock - 1] = {sample[kBlock - 1][q], sample[kBlock - 1][q]};
             for (std::size_t j = kBlock - 1; j-- > 0;)
                 after[j] = Join(after[j + 1], {sample[j][q], sample[j][q]});
-            split.ends[q] = {before[place], after[place], before[place], after[place]};
-        }
-        // Up to the sweep level, the sibling of the sample's block on each
-        // level lies before it (an odd block) or after it (an even one, if
-        // the level has a block there).
-        auto block = static_cast<std::size_t>(at / kBlock);
-        for (int k = 0; k < sweepLevel; ++k, block >>= 1) {
-            const std::size_t start = levelStarts[static_cast<std::size_t>(k)];
-            const std::size_t size = levelStarts[static_cast<std::size_t>(k) + 1] - start;
-            const std::size_t sibling = std::min(block ^ 1, size - 1);
-            const bool isBefore = block & 1;
-            const bool isAfter = !isBefore && (block ^ 1) < size;
-            for (std::size_t q = 0; q < kCount; ++q) {
-                const Keys other = pyramids[q]->blocks[start + sibling];
-                split.ends[q].upToSweep = Join(split.ends[q].upToSweep, Taken(isBefore, other));
-                split.ends[q].fromSweep = Join(split.ends[q].fromSweep, Taken(isAfter, other));
-            }
+            end.sides[q].upTo = before[place];
+            end.sides[q].from = after[place];
         }
     }
 
@@ -312,19 +347,16 @@ private:
         }
     }
 
-    // The samples and level-0 blocks at every column edge are read first,
-    // with nothing waiting on them: the memory fetches overlap, and the
-    // sweep finds them cached instead of waiting on each in turn. Columns
-    // lie a thousand bytes or more apart, too far for the hardware to guess;
-    // the higher levels are read in order and few enough to stay cached.
+    // The level-0 blocks at every column end are read first, with nothing
+    // waiting on them: the memory fetches overlap, and the sweep finds them
+    // cached instead of waiting on each in turn. Columns lie a thousand
+    // bytes or more apart, too far for the hardware to guess; the higher
+    // levels are read in order and few enough to stay cached.
     void Touch() const
     {
         std::uint32_t sink = 0;
         for (const int bound : bounds) {
             const auto block = static_cast<std::size_t>(std::clamp(bound, 0, lastSample) / kBlock);
-            // The last block may be short of samples and of bytes.
-            const auto blockLast = std::min(block * kBlock + kBlock - 1, static_cast<std::size_t>(lastSample));
-            sink += samples[block * kBlock * kSampleSize] + samples[(blockLast + 1) * kSampleSize - 1];
             for (const SampleEnvelope* pyramid : pyramids)
                 sink += static_cast<std::uint32_t>(pyramid->blocks[block].low);
         }

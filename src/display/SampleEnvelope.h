@@ -21,9 +21,10 @@ struct ValueRange {
 };
 
 // Minimum and maximum of one quantity of one trace over any run of samples,
-// from a pyramid of block extremes: a query reads the samples of the block at
-// each end and a few blocks per level in between, so a redraw costs the plot
-// width times the pyramid's depth, not the number of samples.
+// from a pyramid of block extremes: a query reads a few blocks per level, and
+// the samples of the block at either end only when that block reaches beyond
+// the rest of the run, so a redraw costs the plot width times the pyramid's
+// depth, not the number of samples.
 //
 // Samples are compared by their integer code values (micro-ohms,
 // micro-amperes, signed steps of the motor current), which order exactly as
