@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
 #include <utility>
 #include <vector>
@@ -31,6 +32,17 @@ ValueRange Scan(const TestRecord& record, SampleQuantity quantity, int first, in
         range.high = std::max(range.high, value(i));
     }
     return range;
+}
+
+// A trace of random values over the whole range of each quantity.
+std::unique_ptr<TestRecord> RandomTrace(unsigned seed, int seconds, int count)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> resistance(0, 3e6), current(0, 50), motor(-30, 30);
+    std::vector<SampleValues> values(static_cast<std::size_t>(count));
+    for (auto& v : values)
+        v = {resistance(random), current(random), motor(random)};
+    return MakeDynamic(seconds, [&](int i) { return values[static_cast<std::size_t>(i)]; }, count);
 }
 
 // Pages of column bounds as a graph asks for them, and worse: narrow and
@@ -157,13 +169,8 @@ TEST(SampleEnvelope, EveryCodeComesBackAsItsDecodedValueInOrder)
 // next starts on; whatever the bounds, each column must match its own query.
 TEST(SampleEnvelope, APageOfColumnsMatchesOneQueryPerColumn)
 {
-    std::mt19937 random(3);
-    std::uniform_real_distribution<double> resistance(0, 3e6), current(0, 50), motor(-30, 30);
     const int count = 5003;
-    std::vector<SampleValues> values(count);
-    for (auto& v : values)
-        v = {resistance(random), current(random), motor(random)};
-    auto record = MakeDynamic(5, [&](int i) { return values[static_cast<std::size_t>(i)]; }, count);
+    auto record = RandomTrace(3, 5, count);
 
     for (SampleQuantity quantity :
          {SampleQuantity::Resistance, SampleQuantity::TestCurrent, SampleQuantity::MotorCurrent}) {
@@ -181,13 +188,8 @@ TEST(SampleEnvelope, APageOfColumnsMatchesOneQueryPerColumn)
 // when both are drawn; each must come out as if asked for alone.
 TEST(SampleEnvelope, TwoQuantitiesSweptTogetherMatchTheirOwnColumns)
 {
-    std::mt19937 random(13);
-    std::uniform_real_distribution<double> resistance(0, 3e6), current(0, 50), motor(-30, 30);
     const int count = 20011;
-    std::vector<SampleValues> values(count);
-    for (auto& v : values)
-        v = {resistance(random), current(random), motor(random)};
-    auto record = MakeDynamic(20, [&](int i) { return values[static_cast<std::size_t>(i)]; }, count);
+    auto record = RandomTrace(13, 20, count);
 
     SampleEnvelope motorEnvelope;
     motorEnvelope.Build(*record, SampleQuantity::MotorCurrent);
@@ -203,7 +205,7 @@ TEST(SampleEnvelope, TwoQuantitiesSweptTogetherMatchTheirOwnColumns)
     }
 
     // Pyramids of different records are not swept together.
-    auto other = MakeDynamic(2, [&](int i) { return values[static_cast<std::size_t>(i)]; }, 1000);
+    auto other = RandomTrace(17, 2, 1000);
     SampleEnvelope shorter;
     shorter.Build(*other, SampleQuantity::Resistance);
     const std::vector<int> bounds = {0, 400, 999};
