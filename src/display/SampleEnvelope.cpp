@@ -407,9 +407,9 @@ void SampleEnvelope::Ranges(const TestRecord& record, std::span<const int> bound
                             std::span<ValueRange> secondRanges)
 {
     const std::size_t columns = bounds.empty() ? 0 : bounds.size() - 1;
+    // Pyramids over the same number of samples have the same levels.
     const bool together = first.Usable(record) && second.Usable(record) && first.sampleCount == second.sampleCount &&
-                          first.levelStarts == second.levelStarts && firstRanges.size() >= columns &&
-                          secondRanges.size() >= columns && columns > 0;
+                          firstRanges.size() >= columns && secondRanges.size() >= columns && columns > 0;
     using Q = SampleQuantity;
     if (together && second.quantity == Q::MotorCurrent && first.quantity != Q::MotorCurrent) {
         firstRanges = firstRanges.first(columns);
