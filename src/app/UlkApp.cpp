@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
 #include "device/InstrumentContract.h"
 #include "device/SerialCom.h"

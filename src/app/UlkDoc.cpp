@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
 #include "platform/Prompter.h"
-#include "records/Codepage.h"
+#include "platform/Codepage.h"
 
 namespace tkan {
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/Commands.h"
+#include "display/ViewDocument.h"
 #include "records/TestRecord.h"
 
 namespace tkan {
@@ -38,7 +39,7 @@ public:
 };
 
 // The one document: the test on screen and up to two overlays.
-class CUlkDoc {
+class CUlkDoc : public ViewDocument {
 public:
     CUlkDoc(const CAppInfo& settings, Prompter& prompter, RecentFileList& recent, SettingsStore& store);
     CUlkDoc(const CUlkDoc&) = delete;
@@ -67,20 +68,21 @@ public:
     int SaveAs();
 
     // "Graph/Results" for a static test.
-    void ToggleGraph();
+    void ToggleGraph() override;
 
-    TestRecord& Main() { return *main_; }
-    const TestRecord& Main() const { return *main_; }
+    TestRecord& Main() override { return *main_; }
+    const TestRecord& Main() const override { return *main_; }
+    bool TestLoaded() const override { return testLoaded != 0; }
     TestRecord& Overlay(int index) { return *overlays_.at(static_cast<std::size_t>(index)); }
     // The overlays in use, then nulls.
-    std::array<const TestRecord*, 2> ShownOverlays() const;
+    std::array<const TestRecord*, 2> ShownOverlays() const override;
 
     const std::string& PathName() const { return pathName_; }
     int MenuId() const { return menuId_; }
 
     // The view's two questions.
     int LargestSampleCount() const;
-    bool GraphShown() const;
+    bool GraphShown() const override;
 
     CommandContext Context(bool tkanConnected) const;
 

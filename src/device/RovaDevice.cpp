@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "device/SerialCom.h"
 #include "device/Transport.h"
 #include "platform/Prompter.h"

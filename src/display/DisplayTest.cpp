@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "display/GraphMath.h"
 #include "records/TestRecord.h"
 

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "display/DisplayTest.h"
 #include "display/GraphMath.h"
 #include "records/TestRecord.h"

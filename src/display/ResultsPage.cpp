@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "display/DisplayTest.h"
 #include "records/TestRecord.h"
 

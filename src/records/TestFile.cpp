@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "platform/Prompter.h"
+#include "platform/Paths.h"
 #include "records/AtomicFile.h"
 #include "records/ByteCursor.h"
 #include "records/TestRecord.h"

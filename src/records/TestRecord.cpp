@@ -239,10 +239,4 @@ std::string FormatResistance(double value, bool compact, bool showZero)
     return text;
 }
 
-std::string FileNamePart(std::string_view path)
-{
-    std::size_t cut = path.find_last_of("/\\");
-    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
-}
-
 }  // namespace tkan

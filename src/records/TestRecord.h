@@ -206,7 +206,4 @@ std::string TestTypeName(int testType);
 // The one text form of a resistance (micro-ohms) with its unit.
 std::string FormatResistance(double value, bool compact, bool showZero);
 
-// The file name part of a path: the text after its last "/" or "\".
-std::string FileNamePart(std::string_view path);
-
 }  // namespace tkan

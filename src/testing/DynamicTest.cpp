@@ -1,4 +1,5 @@
 #include "testing/DynamicTest.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +9,7 @@
 #include <optional>
 #include <span>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "device/InstrumentContract.h"
 #include "device/RovaDevice.h"
 #include "device/Timer.h"

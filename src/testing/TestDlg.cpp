@@ -1,11 +1,12 @@
 #include "testing/TestDlg.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "device/InstrumentContract.h"
 #include "device/RovaDevice.h"
 #include "platform/Prompter.h"

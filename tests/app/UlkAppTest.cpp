@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
 #include "support/DemoFiles.h"
 #include "support/MemorySettingsStore.h"

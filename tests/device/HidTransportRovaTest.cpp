@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "device/HidTransport.h"
 #include "device/InstrumentContract.h"
 #include "device/ManualClock.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "device/ManualClock.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"

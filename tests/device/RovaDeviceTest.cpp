@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "device/PtyPeer.h"
 #include "device/ScriptedTransport.h"
 #include "device/SerialCom.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "display/DisplayTest.h"
 #include "records/TestRecord.h"
 #include "sim/DemoRecords.h"
@@ -69,18 +69,18 @@ public:
     GraphHarness()
     {
         // Distinct colours, so each trace can be told apart in the recording.
-        settings.crForeGround = Rgb(1, 2, 3);
-        settings.crBackground = Rgb(4, 5, 6);
-        settings.crGraphBG = Rgb(7, 8, 9);
+        settings.crForeGround = CanvasRgb(1, 2, 3);
+        settings.crBackground = CanvasRgb(4, 5, 6);
+        settings.crGraphBG = CanvasRgb(7, 8, 9);
         for (int r = 0; r < kGraphCount; ++r) {
             GraphSettings& g = settings.graphs[static_cast<std::size_t>(r)];
-            g.crResistance = Rgb(100 + r, 0, 0);
-            g.crCurrent = Rgb(0, 100 + r, 0);
-            g.crR1S = Rgb(0, 0, 100 + r);
-            g.crResistance2 = Rgb(50 + r, 50, 0);
-            g.crR2S = Rgb(50 + r, 0, 50);
-            g.crResistance3 = Rgb(0, 50 + r, 50);
-            g.crR3S = Rgb(30 + r, 30, 30);
+            g.crResistance = CanvasRgb(100 + r, 0, 0);
+            g.crCurrent = CanvasRgb(0, 100 + r, 0);
+            g.crR1S = CanvasRgb(0, 0, 100 + r);
+            g.crResistance2 = CanvasRgb(50 + r, 50, 0);
+            g.crR2S = CanvasRgb(50 + r, 0, 50);
+            g.crResistance3 = CanvasRgb(0, 50 + r, 50);
+            g.crR3S = CanvasRgb(30 + r, 30, 30);
         }
     }
 

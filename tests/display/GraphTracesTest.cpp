@@ -281,8 +281,8 @@ TEST(StaticLines, WindingsAndCorrectedValuesFollowTheSettings)
 TEST(PrintedGraph, NoFillNoHelpThickPensAndNoPaleLines)
 {
     GraphHarness h;
-    h.settings.crForeGround = Rgb(192, 192, 192);
-    h.settings.graphs[0].crResistance = Rgb(255, 255, 255);
+    h.settings.crForeGround = CanvasRgb(192, 192, 192);
+    h.settings.graphs[0].crResistance = CanvasRgb(255, 255, 255);
     auto record = MakeConstant(4, {2450, 10, 3});
     h.ShowWholeRecord(*record);
     h.Draw(*record, {}, true);
@@ -297,8 +297,8 @@ TEST(PrintedGraph, NoFillNoHelpThickPensAndNoPaleLines)
         EXPECT_EQ(t.colour, kCanvasBlack);
     }
     for (const auto& pen : h.canvas.pens) {
-        EXPECT_NE(pen.colour, Rgb(192, 192, 192));
-        EXPECT_NE(pen.colour, Rgb(255, 255, 255));
+        EXPECT_NE(pen.colour, CanvasRgb(192, 192, 192));
+        EXPECT_NE(pen.colour, CanvasRgb(255, 255, 255));
     }
     // The resistance trace came out black and thick.
     int traceColumns = 0;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "records/TestRecord.h"
+#include "platform/Paths.h"
 
 using namespace tkan;
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "records/TestRecord.h"
+#include "platform/Paths.h"
 #include "support/TempDir.h"
 #include "testing/RetrieveRecords.h"
 #include "testing/TestingRig.h"

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "device/HidTransport.h"
 #include "device/ManualClock.h"
 #include "device/RovaDevice.h"

@@ -12,7 +12,7 @@
 #include <set>
 #include <string>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "app/AppServices.h"
 #include "app/RecentFileList.h"
 #include "app/UlkDoc.h"

@@ -1,4 +1,4 @@
-#include "app/qt/QSettingsStore.h"
+#include "platform/qt/QSettingsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
 
 namespace tkan {
@@ -105,8 +105,8 @@ TEST_F(QSettingsStoreTest, SettingsSavedAndLoadedBackAreEqual)
     info.Orientation = 1;
     info.FilePath = "/home/op/T\xe9sts, 2024";
     info.AutoExport = 1;
-    info.crGraphBG = Rgb(0, 0, 255);
-    info.graphs[2].crR2S = Rgb(10, 20, 30);
+    info.crGraphBG = CanvasRgb(0, 0, 255);
+    info.graphs[2].crR2S = CanvasRgb(10, 20, 30);
     info.graphs[1].DisplayR3 = 0;
     info.ComDevice = "/dev/ttyUSB0";
     {

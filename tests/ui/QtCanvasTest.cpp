@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "display/qt/QtCanvas.h"
+#include "platform/qt/QtCanvas.h"
 
 namespace tkan {
 namespace {

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "testing/TestingRig.h"
-#include "testing/qt/QtMessagePump.h"
+#include "platform/qt/QtMessagePump.h"
 
 namespace tkan::test {
 

@@ -12,14 +12,14 @@
 #include <system_error>
 #include <vector>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "app/AppServices.h"
 #include "app/RecentFileList.h"
 #include "app/UlkApp.h"
 #include "app/UlkDoc.h"
 #include "app/qt/MainFrame.h"
-#include "app/qt/QSettingsStore.h"
-#include "app/qt/QtPrompter.h"
+#include "platform/qt/QSettingsStore.h"
+#include "platform/qt/QtPrompter.h"
 #include "app/qt/TestingCommands.h"
 #include "device/HidTransport.h"
 #include "device/RovaDevice.h"
@@ -32,7 +32,7 @@
 #include "sim/SimInstrument.h"
 #include "sim/SimRecords.h"
 #include "testing/TestingContext.h"
-#include "testing/qt/QtMessagePump.h"
+#include "platform/qt/QtMessagePump.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "app/qt/AboutDlg.h"
+#include "platform/qt/QtText.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -7,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/UlkApp.h"
-#include "app/qt/QSettingsStore.h"
+#include "platform/qt/QSettingsStore.h"
 
 namespace tkan {
 

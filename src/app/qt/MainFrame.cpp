@@ -1,4 +1,5 @@
 #include "app/qt/MainFrame.h"
+#include "platform/qt/QtText.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -20,11 +21,11 @@
 #include <fstream>
 #include <system_error>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
 #include "app/UlkApp.h"
 #include "app/qt/AboutDlg.h"
-#include "app/qt/QSettingsStore.h"
+#include "platform/qt/QSettingsStore.h"
 #include "display/qt/UlkView.h"
 
 namespace tkan {
@@ -40,7 +41,6 @@ constexpr int kIndicatorPollMs = 500;
 
 QString FromText(std::string_view text) { return FromWindows1252(std::string(text)); }
 
-QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 CommandId CommandOf(const QAction* action)
 {

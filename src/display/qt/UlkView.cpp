@@ -11,19 +11,18 @@
 
 #include <algorithm>
 
-#include "app/AppInfo.h"
-#include "app/UlkDoc.h"
-#include "display/qt/QtCanvas.h"
-#include "records/Codepage.h"
+#include "settings/AppInfo.h"
+#include "display/ViewDocument.h"
+#include "records/TestRecord.h"
+#include "platform/qt/QtCanvas.h"
+#include "platform/qt/QtText.h"
 
 namespace tkan {
 
 namespace {
 
-QString FromRecordText(const std::string& text) { return QString::fromStdString(Cp1252ToUtf8(text)); }
-std::string ToRecordText(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
 
-QColor ColourOf(ColourValue colour) { return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)); }
+QColor ColourOf(CanvasColour colour) { return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)); }
 
 Rect ClientRect(const QWidget& widget) { return {0, 0, widget.width(), widget.height()}; }
 
@@ -34,7 +33,7 @@ const char* const kEditNames[kHeaderEditCount] = {"companyEdit", "stationEdit", 
 
 }  // namespace
 
-CUlkView::CUlkView(CUlkDoc& doc, const CAppInfo& settings, QWidget* parent)
+CUlkView::CUlkView(ViewDocument& doc, const CAppInfo& settings, QWidget* parent)
     : QWidget(parent), doc_(doc), settings_(settings)
 {
     setObjectName(QStringLiteral("ulkView"));
@@ -72,7 +71,7 @@ void CUlkView::OnUpdate()
     QtCanvas canvas(painter);
     Rect client = ClientRect(*this);
     TextMetrics metrics = canvas.SelectFont(kHeaderFontFace, kFontNormal, HeaderFontHeight(client));
-    ApplyLayout(LayoutScreenPage(metrics, client, doc_.Main(), doc_.testLoaded != 0, doc_.GraphShown()));
+    ApplyLayout(LayoutScreenPage(metrics, client, doc_.Main(), doc_.TestLoaded(), doc_.GraphShown()));
     update();
 }
 
@@ -85,7 +84,7 @@ void CUlkView::paintEvent(QPaintEvent*)
     {
         QtCanvas canvas(painter);
         ScreenPageLayout layout = DrawScreenPage(canvas, ClientRect(*this), settings_, doc_.Main(), overlays,
-                                                 doc_.testLoaded != 0, doc_.GraphShown(), renderer_);
+                                                 doc_.TestLoaded(), doc_.GraphShown(), renderer_);
         ApplyLayout(layout);
         if (drawOverPage && layout.testLoaded)
             drawOverPage(canvas);
@@ -134,7 +133,7 @@ void CUlkView::ApplyLayout(const ScreenPageLayout& layout)
         // What the operator is typing stays until it is committed; anything
         // else shows the record.
         if (!edit->isModified()) {
-            QString text = FromRecordText(placement.text);
+            QString text = FromWindows1252(placement.text);
             if (edit->text() != text)
                 edit->setText(text);
             shown_[i] = placement.text;
@@ -160,14 +159,14 @@ void CUlkView::SetupGrid()
     std::lock_guard lock(displayLock_);
     renderer_.Reset();
     const TestRecord& main = doc_.Main();
-    if (doc_.testLoaded && main.IsDynamic()) {
+    if (doc_.TestLoaded() && main.IsDynamic()) {
         double end = main.trace.seconds;
         for (const TestRecord* overlay : doc_.ShownOverlays())
             if (overlay)
                 end = std::max(end, static_cast<double>(overlay->trace.seconds));
         renderer_.timeEnd = end;
     }
-    if (!doc_.testLoaded || main.IsDynamic()) {
+    if (!doc_.TestLoaded() || main.IsDynamic()) {
         grid_->hide();
         notesColumn_ = -1;
         return;
@@ -184,16 +183,16 @@ void CUlkView::FillGrid(const ResultsGridContents& contents)
     grid_->setRowCount(static_cast<int>(contents.cells.size()));
     QStringList headings;
     for (const std::string& h : contents.headings)
-        headings << FromRecordText(h);
+        headings << FromWindows1252(h);
     grid_->setHorizontalHeaderLabels(headings);
     QStringList rows;
     for (const std::string& r : contents.rowHeadings)
-        rows << FromRecordText(r);
+        rows << FromWindows1252(r);
     grid_->setVerticalHeaderLabels(rows);
     for (std::size_t r = 0; r < contents.cells.size(); ++r) {
         const auto& row = contents.cells[r];
         for (std::size_t c = 0; c < row.size(); ++c) {
-            auto* item = new QTableWidgetItem(FromRecordText(row[c]));
+            auto* item = new QTableWidgetItem(FromWindows1252(row[c]));
             Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
             if (!contents.ReadOnly(static_cast<int>(c)))
                 flags |= Qt::ItemIsEditable;
@@ -221,7 +220,7 @@ std::array<HeaderEditValue, kHeaderEditCount> CUlkView::EditValues() const
             continue;
         values[i].exists = true;
         values[i].shown = shown_[i];
-        values[i].current = ToRecordText(edits_[i]->text());
+        values[i].current = ToWindows1252(edits_[i]->text());
     }
     return values;
 }
@@ -233,7 +232,7 @@ std::vector<std::string> CUlkView::GridNotes() const
         return notes;
     for (int r = 0; r < grid_->rowCount(); ++r) {
         const QTableWidgetItem* item = grid_->item(r, notesColumn_);
-        notes.push_back(item ? ToRecordText(item->text()) : std::string());
+        notes.push_back(item ? ToWindows1252(item->text()) : std::string());
     }
     return notes;
 }
@@ -247,7 +246,7 @@ void CUlkView::ForgetOperatorTyping()
 
 void CUlkView::CommitEdits()
 {
-    if (!doc_.testLoaded)
+    if (!doc_.TestLoaded())
         return;
     // An edit still open in the grid holds its text in the editor, not yet
     // in the cell; moving the current cell away commits and closes it.
@@ -260,7 +259,7 @@ void CUlkView::CommitEdits()
 
 void CUlkView::CommitAndRecompute()
 {
-    if (!doc_.testLoaded)
+    if (!doc_.TestLoaded())
         return;
     TestRecord& main = doc_.Main();
     std::vector<std::string> notes = GridNotes();
@@ -307,7 +306,7 @@ void CUlkView::keyReleaseEvent(QKeyEvent* event)
     // Keys an edit or the grid did not want come up here too; only the
     // page's own keys switch the presentation.
     bool pageKey = event->key() == Qt::Key_PageDown || event->key() == Qt::Key_End;
-    if (pageKey && hasFocus() && doc_.testLoaded && !doc_.Main().IsDynamic() && doc_.showGraph == 0) {
+    if (pageKey && hasFocus() && doc_.TestLoaded() && !doc_.GraphShown()) {
         doc_.ToggleGraph();
         event->accept();
         return;

@@ -17,7 +17,7 @@ class QTableWidget;
 namespace tkan {
 
 class CAppInfo;
-class CUlkDoc;
+class ViewDocument;
 
 // The main window's view of the document: the header page with its edits,
 // and below it the graph or the results grid of a static test.
@@ -25,7 +25,7 @@ class CUlkView : public QWidget {
     Q_OBJECT
 
 public:
-    CUlkView(CUlkDoc& doc, const CAppInfo& settings, QWidget* parent = nullptr);
+    CUlkView(ViewDocument& doc, const CAppInfo& settings, QWidget* parent = nullptr);
 
     // A test has just been opened.
     void OnInitialUpdate();
@@ -69,7 +69,7 @@ private:
     std::vector<std::string> GridNotes() const;
     void ForgetOperatorTyping();
 
-    CUlkDoc& doc_;
+    ViewDocument& doc_;
     const CAppInfo& settings_;
     CDisplayTest renderer_;
     std::recursive_mutex displayLock_;

@@ -1,4 +1,5 @@
 #include "testing/qt/DeviceDirectoryDialog.h"
+#include "platform/qt/QtText.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -15,11 +16,11 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/qt/QSettingsStore.h"
+#include "platform/qt/QSettingsStore.h"
 #include "testing/RetrieveRecords.h"
 #include "testing/TestingContext.h"
 #include "testing/XferDlg.h"
-#include "testing/qt/QtMessagePump.h"
+#include "platform/qt/QtMessagePump.h"
 #include "testing/qt/QtModalDialogs.h"
 
 namespace tkan {

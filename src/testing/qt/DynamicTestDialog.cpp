@@ -1,4 +1,5 @@
 #include "testing/qt/DynamicTestDialog.h"
+#include "platform/qt/QtText.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -14,9 +15,9 @@
 
 #include <array>
 
-#include "app/qt/QSettingsStore.h"
+#include "platform/qt/QSettingsStore.h"
 #include "testing/TestingContext.h"
-#include "testing/qt/QtMessagePump.h"
+#include "platform/qt/QtMessagePump.h"
 #include "testing/qt/QtModalDialogs.h"
 #include "testing/qt/TestingStyle.h"
 

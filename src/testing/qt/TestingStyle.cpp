@@ -1,10 +1,11 @@
 #include "testing/qt/TestingStyle.h"
+#include "platform/qt/QtText.h"
 
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 
-#include "app/qt/QSettingsStore.h"
+#include "platform/qt/QSettingsStore.h"
 
 namespace tkan {
 

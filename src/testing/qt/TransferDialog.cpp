@@ -1,4 +1,5 @@
 #include "testing/qt/TransferDialog.h"
+#include "platform/qt/QtText.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,7 +12,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "app/qt/QSettingsStore.h"
+#include "platform/qt/QSettingsStore.h"
 
 namespace tkan {
 

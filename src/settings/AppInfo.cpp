@@ -1,4 +1,5 @@
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
+#include "platform/Paths.h"
 
 #include <cstdio>
 
@@ -14,11 +15,11 @@ constexpr char kExporterProgram[] = "bxReportExport.exe";
 constexpr char kExporterProgram[] = "bxReportExport";
 #endif
 
-constexpr ColourValue kLargestColour = 0xFFFFFF;
+constexpr CanvasColour kLargestColour = 0xFFFFFF;
 
 struct ColourKey {
     const char* key;
-    ColourValue GraphSettings::*member;
+    CanvasColour GraphSettings::*member;
 };
 
 struct FlagKey {
@@ -70,7 +71,7 @@ int AsFlag(int value)
 
 // A colour that does not fit red, green and blue would reach the painter as
 // some other colour, so it is treated like any unreadable text.
-void ReadColour(SettingsStore& store, const std::string& name, ColourValue& colour)
+void ReadColour(SettingsStore& store, const std::string& name, CanvasColour& colour)
 {
     std::uint32_t value = 0;
     if (ParseHexText(store.ReadText(kSettingsSection, name, ""), value) && value <= kLargestColour)
@@ -111,24 +112,7 @@ std::string GraphValueName(std::string_view key, int n)
     return name;
 }
 
-std::string JoinPath(std::string_view folder, std::string_view name)
-{
-    std::string path(folder);
-    if (path.empty())
-        return std::string(name);
-    char last = path.back();
-#ifdef _WIN32
-    bool endsWithSeparator = last == '\\' || last == '/';
-#else
-    bool endsWithSeparator = last == '/';
-#endif
-    if (!endsWithSeparator)
-        path += kPathSeparator;
-    path += name;
-    return path;
-}
-
-std::string ColourText(ColourValue colour)
+std::string ColourText(CanvasColour colour)
 {
     char text[16];
     std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(colour));

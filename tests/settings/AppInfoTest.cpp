@@ -1,4 +1,5 @@
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
+#include "platform/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +59,7 @@ TEST(AppInfoTest, FirstStartTakesTheDefaults)
     EXPECT_EQ(info.crBackground, 0xC8C8C8u);
     EXPECT_EQ(info.crGraphBG, 0xC8C8C8u);
 
-    const ColourValue red = 200, green = 200u << 8, blue = 200u << 16;
+    const CanvasColour red = 200, green = 200u << 8, blue = 200u << 16;
     for (const GraphSettings& graph : info.graphs) {
         EXPECT_EQ(graph.crCurrent, red);
         EXPECT_EQ(graph.crResistance, blue);
@@ -172,12 +173,12 @@ TEST(AppInfoTest, EveryValueComesBackUnderItsOwnName)
     info.LogoFile = "/data/logo.bmp";
     info.AutoExportDir = "/data/xls";
     info.AutoExport = 1;
-    info.crForeGround = Rgb(255, 255, 255);
-    info.crBackground = Rgb(0, 0, 0);
-    info.crGraphBG = Rgb(16, 32, 48);
+    info.crForeGround = CanvasRgb(255, 255, 255);
+    info.crBackground = CanvasRgb(0, 0, 0);
+    info.crGraphBG = CanvasRgb(16, 32, 48);
     info.ComDevice = "/dev/ttyUSB0";
-    info.graphs[2].crR2S = Rgb(1, 2, 3);
-    info.graphs[2].crResistance2 = Rgb(0, 0, 255);
+    info.graphs[2].crR2S = CanvasRgb(1, 2, 3);
+    info.graphs[2].crResistance2 = CanvasRgb(0, 0, 255);
     info.graphs[1].DisplayR2 = 0;
     info.Save(store);
 
@@ -190,9 +191,9 @@ TEST(AppInfoTest, EveryValueComesBackUnderItsOwnName)
     // A restart reads them back into the same graphs and no other.
     CAppInfo restarted;
     restarted.Load(store, "/elsewhere");
-    EXPECT_EQ(restarted.graphs[2].crR2S, Rgb(1, 2, 3));
-    EXPECT_EQ(restarted.graphs[0].crR2S, Rgb(0, 200, 0));
-    EXPECT_EQ(restarted.graphs[1].crR2S, Rgb(0, 200, 0));
+    EXPECT_EQ(restarted.graphs[2].crR2S, CanvasRgb(1, 2, 3));
+    EXPECT_EQ(restarted.graphs[0].crR2S, CanvasRgb(0, 200, 0));
+    EXPECT_EQ(restarted.graphs[1].crR2S, CanvasRgb(0, 200, 0));
     EXPECT_EQ(restarted.graphs[1].DisplayR2, 0);
     EXPECT_EQ(restarted.graphs[0].DisplayR2, 1);
     EXPECT_EQ(restarted, info);
@@ -201,8 +202,8 @@ TEST(AppInfoTest, EveryValueComesBackUnderItsOwnName)
 TEST(AppInfoTest, ColourTextsReadAsHexWithOrWithoutPrefix)
 {
     // Pure blue is 16711680, 0xff0000.
-    EXPECT_EQ(ColourText(Rgb(0, 0, 255)), "0xff0000");
-    EXPECT_EQ(Rgb(0, 0, 255), 16711680u);
+    EXPECT_EQ(ColourText(CanvasRgb(0, 0, 255)), "0xff0000");
+    EXPECT_EQ(CanvasRgb(0, 0, 255), 16711680u);
 
     for (const char* text : {"0xff0000", "ff0000", "0XFF0000", "FF0000", " 0xff0000 ", "0x00ff0000"}) {
         MemorySettingsStore store;
@@ -234,8 +235,8 @@ TEST(AppInfoTest, UnreadableColourOrFlagKeepsTheDefault)
         store.Set("Settings", "DisplayR2S2", text);
         CAppInfo info;
         info.Load(store, kStart);
-        EXPECT_EQ(info.crForeGround, Rgb(0, 0, 0)) << text;
-        EXPECT_EQ(info.graphs[0].crResistance, Rgb(0, 0, 200)) << text;
+        EXPECT_EQ(info.crForeGround, CanvasRgb(0, 0, 0)) << text;
+        EXPECT_EQ(info.graphs[0].crResistance, CanvasRgb(0, 0, 200)) << text;
         EXPECT_EQ(info.graphs[1].DisplayR2S, 1) << text;
     }
 
@@ -245,7 +246,7 @@ TEST(AppInfoTest, UnreadableColourOrFlagKeepsTheDefault)
     store.Set("Settings", "crResistance1", "0x123456");
     CAppInfo info;
     info.Load(store, kStart);
-    EXPECT_EQ(info.graphs[0].crCurrent, Rgb(200, 0, 0));
+    EXPECT_EQ(info.graphs[0].crCurrent, CanvasRgb(200, 0, 0));
     EXPECT_EQ(info.graphs[0].crResistance, 0x123456u);
 }
 

@@ -1,4 +1,5 @@
-#include "app/qt/QtPrompter.h"
+#include "platform/qt/QtPrompter.h"
+#include "platform/qt/QtText.h"
 
 #include <QApplication>
 #include <QFile>
@@ -6,16 +7,14 @@
 #include <QMessageBox>
 #include <QStringList>
 
-#include "app/FileFilter.h"
-#include "app/qt/QSettingsStore.h"
+#include "platform/FileFilter.h"
+#include "platform/qt/QSettingsStore.h"
 
 namespace tkan {
 
 namespace {
 
 // Paths are the file system's bytes; message texts are Windows-1252.
-QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
-std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 }  // namespace
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Colour.h"
+
 namespace tkan {
 
 class SettingsStore;
@@ -14,34 +16,18 @@ inline constexpr char kSettingsSection[] = "Settings";
 inline constexpr char kAppInfoSection[] = "AppInfo";
 inline constexpr char kListCtrlsSection[] = "ListCtrls";
 
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
-
-// A colour as the settings and the graph keep it: red + 256 x green +
-// 65536 x blue, each 0 to 255.
-using ColourValue = std::uint32_t;
-
-constexpr ColourValue Rgb(int red, int green, int blue)
-{
-    return static_cast<ColourValue>(red & 0xFF) | (static_cast<ColourValue>(green & 0xFF) << 8) |
-           (static_cast<ColourValue>(blue & 0xFF) << 16);
-}
-
 // The main graph and its two overlays each have their own trace colours and
 // visibility.
 constexpr int kGraphCount = 3;
 
 struct GraphSettings {
-    ColourValue crCurrent = Rgb(200, 0, 0);
-    ColourValue crResistance = Rgb(0, 0, 200);
-    ColourValue crResistance2 = Rgb(0, 200, 0);
-    ColourValue crResistance3 = Rgb(200, 0, 0);
-    ColourValue crR1S = Rgb(0, 0, 200);
-    ColourValue crR2S = Rgb(0, 200, 0);
-    ColourValue crR3S = Rgb(200, 0, 0);
+    CanvasColour crCurrent = CanvasRgb(200, 0, 0);
+    CanvasColour crResistance = CanvasRgb(0, 0, 200);
+    CanvasColour crResistance2 = CanvasRgb(0, 200, 0);
+    CanvasColour crResistance3 = CanvasRgb(200, 0, 0);
+    CanvasColour crR1S = CanvasRgb(0, 0, 200);
+    CanvasColour crR2S = CanvasRgb(0, 200, 0);
+    CanvasColour crR3S = CanvasRgb(200, 0, 0);
     int DisplayR1 = 1;
     int DisplayR1S = 1;
     int DisplayR2 = 1;
@@ -57,14 +43,10 @@ struct GraphSettings {
 // overlays): "crR2S" of overlay 2 is "crR2S3".
 std::string GraphValueName(std::string_view key, int n);
 
-// Folder and name with one separator between them; an empty folder leaves the
-// name as it is rather than making it absolute.
-std::string JoinPath(std::string_view folder, std::string_view name);
-
 // Colours are kept as "0x%x" texts and flags as "%d" texts. Both read back as
 // hexadecimal, "0x" optional; false for anything else (empty, garbage, more
 // than 32 bits), so the caller keeps its default.
-std::string ColourText(ColourValue colour);
+std::string ColourText(CanvasColour colour);
 std::string FlagText(int flag);
 bool ParseHexText(std::string_view text, std::uint32_t& value);
 
@@ -99,9 +81,9 @@ public:
     std::string LogoFile;
     std::string AutoExportDir;
     int AutoExport = 0;
-    ColourValue crForeGround = Rgb(0, 0, 0);
-    ColourValue crBackground = Rgb(200, 200, 200);
-    ColourValue crGraphBG = Rgb(200, 200, 200);
+    CanvasColour crForeGround = CanvasRgb(0, 0, 0);
+    CanvasColour crBackground = CanvasRgb(200, 200, 200);
+    CanvasColour crGraphBG = CanvasRgb(200, 200, 200);
     std::array<GraphSettings, kGraphCount> graphs{};  // [0] main, [1] and [2] overlays
 
     // Serial device the port opens instead of the one its number names;

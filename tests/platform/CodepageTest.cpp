@@ -1,4 +1,4 @@
-#include "records/Codepage.h"
+#include "platform/Codepage.h"
 
 #include <algorithm>
 

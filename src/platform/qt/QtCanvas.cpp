@@ -1,4 +1,4 @@
-#include "display/qt/QtCanvas.h"
+#include "platform/qt/QtCanvas.h"
 
 #include <QFontDatabase>
 #include <QPaintEngine>
@@ -9,19 +9,13 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "records/Codepage.h"
+#include "platform/qt/QtText.h"
 
 namespace tkan {
 
 namespace {
 
 QColor ToQColor(CanvasColour colour) { return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)); }
-
-QString ToQString(std::string_view text)
-{
-    std::string utf8 = Cp1252ToUtf8(text);
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 }  // namespace
 
@@ -64,7 +58,7 @@ QString QtCanvas::FamilyFor(std::string_view face)
         QString family = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
         return family.isEmpty() ? QStringLiteral("DejaVu Sans Mono") : family;
     }
-    return ToQString(face);
+    return FromWindows1252(face);
 }
 
 TextMetrics QtCanvas::SelectFont(std::string_view face, int weight, int height)
@@ -89,7 +83,7 @@ TextMetrics QtCanvas::Metrics() const
     return result;
 }
 
-int QtCanvas::TextWidth(std::string_view text) const { return metrics.horizontalAdvance(ToQString(text)); }
+int QtCanvas::TextWidth(std::string_view text) const { return metrics.horizontalAdvance(FromWindows1252(text)); }
 
 void QtCanvas::MoveTo(int x, int y) { position = QPoint(x, y); }
 
@@ -200,7 +194,7 @@ void QtCanvas::SetTextBackground(CanvasColour colour, bool opaque)
 
 void QtCanvas::DrawText(int x, int y, std::string_view text)
 {
-    QString string = ToQString(text);
+    QString string = FromWindows1252(text);
     if (opaqueText)
         painter.fillRect(QRect(x, y, metrics.horizontalAdvance(string), metrics.height()), textBackground);
     painter.setPen(textColour);

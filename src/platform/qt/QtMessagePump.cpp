@@ -1,4 +1,4 @@
-#include "testing/qt/QtMessagePump.h"
+#include "platform/qt/QtMessagePump.h"
 
 #include <QCoreApplication>
 #include <QEvent>

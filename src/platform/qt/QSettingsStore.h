@@ -9,7 +9,7 @@ namespace tkan {
 
 // The per-user settings of the maker "Brennix" and the application "TKAN":
 // an INI file in the user's configuration folder, the registry key of the
-// same name on Windows. Texts cross from Windows-1252 bytes to Unicode here.
+// same name on Windows.
 class QSettingsStore : public SettingsStore {
 public:
     QSettingsStore();
@@ -29,10 +29,5 @@ public:
 private:
     QSettings settings_;
 };
-
-// The Qt boundary of the program's texts: Windows-1252 bytes to Unicode and
-// back. A character the code page lacks becomes "?".
-QString FromWindows1252(const std::string& bytes);
-std::string ToWindows1252(const QString& text);
 
 }  // namespace tkan

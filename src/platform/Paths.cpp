@@ -1,0 +1,28 @@
+#include "platform/Paths.h"
+
+namespace tkan {
+
+std::string JoinPath(std::string_view folder, std::string_view name)
+{
+    std::string path(folder);
+    if (path.empty())
+        return std::string(name);
+    char last = path.back();
+#ifdef _WIN32
+    bool endsWithSeparator = last == '\\' || last == '/';
+#else
+    bool endsWithSeparator = last == '/';
+#endif
+    if (!endsWithSeparator)
+        path += kPathSeparator;
+    path += name;
+    return path;
+}
+
+std::string FileNamePart(std::string_view path)
+{
+    std::size_t cut = path.find_last_of("/\\");
+    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
+}  // namespace tkan
