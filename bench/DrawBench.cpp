@@ -22,9 +22,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "display/DisplayTest.h"
-#include "display/qt/QtCanvas.h"
+#include "platform/qt/QtCanvas.h"
 #include "records/TestRecord.h"
 #include "sim/DemoRecords.h"
 
