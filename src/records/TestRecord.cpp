@@ -1,5 +1,6 @@
 #include "records/TestRecord.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -30,6 +31,7 @@ void TestRecord::Reset()
     trace.sampleCount = 0;
     trace.seconds = 0;
     trace.durationLimit = 0;
+    testType = 0;
     measureTemp = referenceTemp = tempConstant = 0;
     resistanceMin = resistanceMax = 0;
     currentMin = currentMax = 0;
@@ -43,6 +45,12 @@ void TestRecord::Reset()
     notesText.clear();
     recordText.clear();
     header = TestHeader{};
+    readings.fill(StaticReading{});
+    dataPoints.fill(DataPoint{});
+    // A record saved in the binary form writes its block back: a load that
+    // fills no block must not pass on the block of the test before it. The
+    // rest of the working buffer is read only as far as a download fills it.
+    std::fill(recordBlock.begin(), recordBlock.begin() + kRecordBlockSize, std::uint8_t{0});
 }
 
 std::string TestTypeName(int testType)

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -8,6 +10,7 @@
 
 #include "records/ByteCursor.h"
 #include "records/TestRecord.h"
+#include "reports/TextReport.h"
 #include "support/RecordingPrompter.h"
 #include "support/TempDir.h"
 
@@ -15,6 +18,7 @@ using namespace tkan;
 using tkan::test::ReadFileBytes;
 using tkan::test::TempDir;
 using tkan::test::WriteFileBytes;
+using tkan::test::WriteFileText;
 
 namespace {
 
@@ -120,6 +124,34 @@ Bytes SectionedFile(std::uint32_t version, const Bytes& block)
         Append32(f, 0);  // no header text
     f.insert(f.end(), block.begin(), block.begin() + std::min(block.size(), kRecordBlockSize));
     return f;
+}
+
+// The report a corrected V1/V2 run of `rows` readings saves: series 1 when
+// the meter is a series-1 RKZ, else series 2.
+std::string StaticReport(bool rkzMeter, int rows)
+{
+    TextReportInput in;
+    in.isRkzMeter = rkzMeter;
+    in.openedAt.tm_year = 110;
+    in.openedAt.tm_mon = 2;
+    in.openedAt.tm_mday = 5;
+    in.company = "Northern Grid";
+    in.station = "Sub 7";
+    in.operatorName = "J. Smith";
+    in.correctionEnabled = true;
+    in.tmCelsiusText = "20";
+    in.tsCelsiusText = "75.00";
+    in.testTypeName = "V1/V2";
+    for (int i = 0; i < rows; ++i) {
+        char time[16];
+        std::snprintf(time, sizeof time, "10:%02d:00", i);
+        in.rows.push_back({std::to_string(i + 1), "V1/V2", time, FormatResistance(1100 + i, true, false),
+                           FormatResistance(1300 + i, true, false), FormatResistance(2200 + i, true, false),
+                           FormatResistance(2600 + i, true, false), "", ""});
+    }
+    std::string out;
+    WriteTextReport(out, "Run", in);
+    return out;
 }
 
 void ExpectSameRecord(const TestRecord& a, const TestRecord& b)
@@ -700,4 +732,36 @@ TEST_F(TestFiles, SectionsThatShareBytesWithTheSamplesReadTheSameBytes)
     EXPECT_EQ(back.notesText, "a\tb");
     EXPECT_EQ(back.trace.sampleCount, 0);
     EXPECT_TRUE(back.trace.samples.empty());
+}
+
+TEST_F(TestFiles, ALoadKeepsNothingOfTheTestBefore)
+{
+    TestRecord earlier;
+    Bytes block = InstrumentBlock(19, 7);
+    earlier.ParseRecordBlock(block.data(), block.size());
+    ASSERT_EQ(earlier.SaveTestFile(dir.File("earlier.tst-rkz")), 1);
+
+    // A report without reading lines names no type.
+    const std::string report = StaticReport(false, 3);
+    WriteFileText(dir.File("none.tst-rkz"), report.substr(0, report.find("TEST  TYPE")));
+    TestRecord r;
+    ASSERT_EQ(r.LoadTestFile(dir.File("earlier.tst-rkz")), 1);
+    ASSERT_EQ(r.LoadTestFile(dir.File("none.tst-rkz")), 1);
+    EXPECT_EQ(r.testType, 0);
+
+    // A series-2 report is saved with a block beside it: the block holds
+    // the report's header texts and nothing of the earlier test.
+    WriteFileText(dir.File("s2.tst-rkz"), report);
+    ASSERT_EQ(r.LoadTestFile(dir.File("earlier.tst-rkz")), 1);
+    ASSERT_EQ(r.LoadTestFile(dir.File("s2.tst-rkz")), 1);
+    ASSERT_FALSE(r.textForm);
+    ASSERT_EQ(r.SaveTestFile(dir.File("s2-saved.tst-rkz")), 1);
+    TestRecord back;
+    ASSERT_EQ(back.LoadTestFile(dir.File("s2-saved.tst-rkz")), 1);
+    const auto zero = [](std::uint8_t b) { return b == 0; };
+    const std::uint8_t* kept = back.recordBlock.data();
+    EXPECT_TRUE(std::all_of(kept, kept + 22, zero));  // type, count and date
+    EXPECT_EQ(std::string(kept + 22, kept + 42), "Northern Grid       ");
+    EXPECT_TRUE(std::all_of(kept + 182, kept + 186, zero));  // measured temperature
+    EXPECT_TRUE(std::all_of(kept + 188, kept + kRecordBlockSize, zero));  // constant, taps, rows
 }

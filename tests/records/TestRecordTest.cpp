@@ -224,6 +224,7 @@ TEST(Reset, ReturnsTheRecordToItsFreshState)
     EXPECT_TRUE(r.header.company.empty() && r.header.fileName.empty() && r.notesText.empty());
     EXPECT_EQ(r.resistanceMax, 0);
     EXPECT_EQ(r.recordBlock.size(), kRecordBufferSize);
+    EXPECT_EQ(r.testType, 0);
 }
 
 TEST(Notes, EachReadingHasItsTabSeparatedField)
