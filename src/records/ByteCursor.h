@@ -9,9 +9,8 @@
 namespace tkan {
 
 // Reads little-endian fields from a byte buffer that may be shorter than its
-// own header claims. Numbers past the end read as zero, as the missing bytes
-// of a short file do; a text longer than what is left fails instead, because
-// its length field is then plainly wrong.
+// own header claims. Numbers past the end read as zero and texts end with the
+// buffer, as the missing bytes of a short file do.
 class ByteCursor {
 public:
     ByteCursor(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
@@ -45,13 +44,13 @@ public:
         return value;
     }
 
+    // As much of a `length`-byte text as is left; false when it is cut short.
     bool Text(std::uint64_t length, std::string& out)
     {
-        if (length > Remaining())
-            return false;
-        out.assign(reinterpret_cast<const char*>(Here()), static_cast<std::size_t>(length));
-        pos_ += static_cast<std::size_t>(length);
-        return true;
+        std::size_t n = length < Remaining() ? static_cast<std::size_t>(length) : Remaining();
+        out.assign(reinterpret_cast<const char*>(Here()), n);
+        pos_ += n;
+        return n == length;
     }
 
     // Copies up to `count` bytes into `out` and zero-fills the rest.

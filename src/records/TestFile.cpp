@@ -191,8 +191,8 @@ private:
 
 namespace {
 
-// ByteCursor's reading rules over a TestFileBytes: numbers past the end read
-// as zero, a text longer than what is left fails.
+// ByteCursor's reading rules over a TestFileBytes: a file may be shorter than
+// its header claims, and what is missing reads as zeros or as a short text.
 class FileCursor {
 public:
     explicit FileCursor(const TestFileBytes& file) : file_(file) {}
@@ -224,13 +224,13 @@ public:
         Take(b, sizeof b);
         return ByteCursor(b, sizeof b).F64();
     }
+    // As much of a `length`-byte text as the file holds; false when the
+    // file ends inside it.
     bool Text(std::uint64_t length, std::string& out)
     {
-        if (length > Remaining())
-            return false;
-        out.resize(static_cast<std::size_t>(length));
+        out.resize(std::min<std::size_t>(Remaining(), length));
         Take(reinterpret_cast<std::uint8_t*>(out.data()), out.size());
-        return true;
+        return out.size() == length;
     }
 
 private:
@@ -428,25 +428,23 @@ int TestRecord::LoadSectioned(TestFileBytes& file)
     if (version >= 4)
         textFlag = in.U32();
 
+    // A file cut short keeps what it holds: the sections end where the file
+    // does, and the texts are read as far as they go.
     auto readNotes = [&]() {
         if (notesLength == 0)
-            return true;
+            return;
         FileCursor notes(file);
         notes.Seek(notesOffset);
-        return notes.Text(notesLength, notesText);
+        notes.Text(notesLength, notesText);
     };
-
-    std::fill(recordBlock.begin(), recordBlock.begin() + kRecordBlockSize, 0);
 
     if (textFlag != 0) {
         textForm = true;
         std::string text;
-        if (!in.Text(in.U32(), text))
-            return 0;
+        in.Text(in.U32(), text);
         int result = text.find("RKZ TEST RESULTS") != std::string::npos ? ParseResultsText(text)
                                                                            : ParseKeyValueRecord(text);
-        if (!readNotes())
-            return 0;
+        readNotes();
         ComputeStaticRanges();
         return result;
     }
@@ -455,18 +453,15 @@ int TestRecord::LoadSectioned(TestFileBytes& file)
         headerTextPresent = in.U32() != 0;
         if (headerTextPresent) {
             std::string results, lines;
-            if (!in.Text(in.U32(), results))
-                return 0;
+            in.Text(in.U32(), results);
             ParseResultsText(results);
-            if (!in.Text(in.U32(), lines))
-                return 0;
+            in.Text(in.U32(), lines);
             ApplyHeaderLines(header, lines);
         }
     }
     in.Take(recordBlock.data(), kRecordBlockSize);
     std::size_t blockEnd = in.Position();
-    if (!readNotes())
-        return 0;
+    readNotes();
     if (!headerTextPresent)
         ParseRecordBlock(recordBlock.data(), kRecordBlockSize);
 
@@ -503,7 +498,7 @@ int TestRecord::LoadSectioned(TestFileBytes& file)
             p.time = points.F64();
             p.resistance = points.F64();
             if (!points.Text(points.U32(), p.comment))
-                return 0;
+                break;
             if (version >= 6) {
                 if (points.Remaining() < 2 * sizeof(double))
                     break;

@@ -319,6 +319,17 @@ TEST(BuildFromInstrument, SamplesDurationLimitAndShortRecords)
 class TestFiles : public ::testing::Test {
 protected:
     TempDir dir;
+
+    // The file a V1/V2 record of `readings` instrument rows and `notes` saves.
+    Bytes SavedStatic(int readings, const std::string& notes)
+    {
+        TestRecord r;
+        Bytes block = InstrumentBlock(2, readings);
+        r.ParseRecordBlock(block.data(), block.size());
+        r.notesText = notes;
+        EXPECT_EQ(r.SaveTestFile(dir.File("saved.tst-rkz")), 1);
+        return ReadFileBytes(dir.File("saved.tst-rkz"));
+    }
 };
 
 TEST_F(TestFiles, OldLayoutsStartTheRecordAt256)
@@ -476,8 +487,10 @@ TEST_F(TestFiles, DamagedFilesNeverCrashOrOverrun)
             WriteFileBytes(dir.File("bad.tst-tkan"), bad);
             TestRecord r;
             int result = r.LoadTestFile(dir.File("bad.tst-tkan"));
-            if (field == 8 && value > file.size()) {
-                EXPECT_EQ(result, 0) << "notes length " << value;
+            if (field == 8) {
+                // A notes length past the end: the notes end with the file.
+                EXPECT_EQ(result, 1) << "notes length " << value;
+                EXPECT_LE(r.notesText.size(), file.size() - 40);
             }
             EXPECT_LE(static_cast<std::size_t>(r.trace.sampleCount) * 6, file.size());
         }
@@ -510,11 +523,13 @@ TEST_F(TestFiles, DataPointCountsAboveTheArrayKeepTheFirstFifty)
     ASSERT_EQ(back.LoadTestFile(dir.File("huge.tst-tkan")), 1);
     EXPECT_EQ(back.dataPointCount, 50);
 
-    // A comment whose length runs past the end of the file refuses the file.
-    Put32(file, points, 1);
-    Put32(file, points + 4 + 16, 0x7FFFFFFF);
+    // A comment whose length runs past the end of the file ends the list
+    // before its point.
+    Put32(file, points + 4 + 36 + 16, 0x7FFFFFFF);  // the second point's
     WriteFileBytes(dir.File("comment.tst-tkan"), file);
-    EXPECT_EQ(back.LoadTestFile(dir.File("comment.tst-tkan")), 0);
+    ASSERT_EQ(back.LoadTestFile(dir.File("comment.tst-tkan")), 1);
+    EXPECT_EQ(back.dataPointCount, 1);
+    EXPECT_EQ(back.dataPoints[0].time, 0);
 }
 
 TEST_F(TestFiles, StaticRecordsRoundTrip)
@@ -713,13 +728,8 @@ TEST_F(TestFiles, SectionsThatShareBytesWithTheSamplesReadTheSameBytes)
 
     // A static record keeps no samples, whatever section its file carries;
     // its notes behind that section still load.
-    TestRecord st;
-    Bytes block = InstrumentBlock(2, 3);
-    st.ParseRecordBlock(block.data(), block.size());
-    st.notesText = "a\tb";
-    ASSERT_EQ(st.SaveTestFile(dir.File("s.tst-rkz")), 1);
-    Bytes withSamples = ReadFileBytes(dir.File("s.tst-rkz"));
-    const std::size_t notesAt = withSamples.size() - st.notesText.size();
+    Bytes withSamples = SavedStatic(3, "a\tb");
+    const std::size_t notesAt = withSamples.size() - 3;
     Bytes bogus = Samples(2000);
     withSamples.insert(withSamples.begin() + static_cast<std::ptrdiff_t>(notesAt), bogus.begin(), bogus.end());
     Put32(withSamples, 12, static_cast<std::uint32_t>(notesAt + bogus.size()));
@@ -764,4 +774,52 @@ TEST_F(TestFiles, ALoadKeepsNothingOfTheTestBefore)
     EXPECT_EQ(std::string(kept + 22, kept + 42), "Northern Grid       ");
     EXPECT_TRUE(std::all_of(kept + 182, kept + 186, zero));  // measured temperature
     EXPECT_TRUE(std::all_of(kept + 188, kept + kRecordBlockSize, zero));  // constant, taps, rows
+}
+
+TEST_F(TestFiles, AFileShorterThanItsHeaderClaimsLoadsWhatItHolds)
+{
+    // Binary form: the notes at the end are cut short.
+    Bytes file = SavedStatic(17, "first\tsecond\tthird");
+    file.resize(file.size() - 6);
+    WriteFileBytes(dir.File("b-cut.tst-rkz"), file);
+    TestRecord r;
+    ASSERT_EQ(r.LoadTestFile(dir.File("b-cut.tst-rkz")), 1);
+    EXPECT_EQ(r.readingCount, 17);
+    EXPECT_EQ(r.readings[16].r2, 2016);
+    EXPECT_EQ(r.notesText, "first\tsecond");
+
+    // Text form: the record text ends inside its last reading's time line.
+    TestRecord text;
+    WriteFileText(dir.File("run.tst-rkz"), StaticReport(true, 17));
+    ASSERT_EQ(text.LoadTestFile(dir.File("run.tst-rkz")), 1);
+    ASSERT_TRUE(text.textForm);
+    ASSERT_EQ(text.SaveTestFile(dir.File("t.tst-rkz")), 1);
+    file = ReadFileBytes(dir.File("t.tst-rkz"));
+    file.resize(file.size() - 40);
+    WriteFileBytes(dir.File("t-cut.tst-rkz"), file);
+    ASSERT_EQ(r.LoadTestFile(dir.File("t-cut.tst-rkz")), 1);
+    EXPECT_EQ(r.readingCount, 17);
+    EXPECT_DOUBLE_EQ(r.readings[16].r1, 1116);
+    EXPECT_DOUBLE_EQ(r.readings[16].r2, 2216);
+    EXPECT_EQ(r.readings[16].timeText, "10:16:00");
+
+    // A data-point comment cut short: the points before it stay.
+    TestRecord dynamic;
+    Bytes rec = InstrumentDynamic(5, 1000);
+    dynamic.BuildFromInstrument(rec.data(), rec.size());
+    dynamic.dataPointCount = 3;
+    dynamic.dataPoints[0] = {0.25, 812.5, "before", 10.125, -1.5};
+    dynamic.dataPoints[1] = {0.5, 900, "bridging", 10.0, 2.0};
+    dynamic.dataPoints[2] = {0.75, 950, "after the change", 9.5, 0.5};
+    ASSERT_EQ(dynamic.SaveTestFile(dir.File("d.tst-tkan")), 1);
+    file = ReadFileBytes(dir.File("d.tst-tkan"));
+    const std::string comment = "after the change";
+    auto at = std::search(file.begin(), file.end(), comment.begin(), comment.end());
+    ASSERT_NE(at, file.end());
+    file.erase(at + 5, file.end());
+    WriteFileBytes(dir.File("d-cut.tst-tkan"), file);
+    ASSERT_EQ(r.LoadTestFile(dir.File("d-cut.tst-tkan")), 1);
+    ASSERT_EQ(r.dataPointCount, 2);
+    EXPECT_EQ(r.dataPoints[1].comment, "bridging");
+    EXPECT_EQ(r.dataPoints[1].motorCurrent, 2.0);
 }
