@@ -823,3 +823,72 @@ TEST_F(TestFiles, AFileShorterThanItsHeaderClaimsLoadsWhatItHolds)
     EXPECT_EQ(r.dataPoints[1].comment, "bridging");
     EXPECT_EQ(r.dataPoints[1].motorCurrent, 2.0);
 }
+
+TEST_F(TestFiles, StaticTestsTakeEveryStoragePath)
+{
+    // A plain report is read as text by its name alone, in any case.
+    const std::string series1 = StaticReport(true, 3);
+    for (const std::string name : {"Run 1.tst-rkz", "RUN 2.TST-TKAN"}) {
+        WriteFileText(dir.File(name), series1);
+        TestRecord r;
+        ASSERT_EQ(r.LoadTestFile(dir.File(name)), 1) << name;
+        EXPECT_TRUE(r.textForm && r.headerTextPresent) << name;
+        EXPECT_EQ(r.header.fileName, name);
+        EXPECT_EQ(r.readingCount, 3) << name;
+        EXPECT_DOUBLE_EQ(r.resistanceMin, 1100) << name;
+        EXPECT_DOUBLE_EQ(r.resistanceMax, 2602) << name;
+    }
+
+    // Versions 5 and 6 keep a report and header lines before the block; the
+    // record comes from them and the block is kept as it was.
+    const std::string series2 = StaticReport(false, 3);
+    const std::string lines = "COMPANY=Southern Grid\nSTATION=Sub 9\nKNEE=12\nOPERATOR\n";
+    const Bytes block = InstrumentBlock(1, 5);
+    for (std::uint32_t version : {5u, 6u}) {
+        Bytes f = {'T', 'T', 'X', 'B'};
+        Append32(f, version);
+        for (int i = 0; i < 7; ++i)
+            Append32(f, 0);
+        Append32(f, 1);
+        Append32(f, static_cast<std::uint32_t>(series2.size()));
+        f.insert(f.end(), series2.begin(), series2.end());
+        Append32(f, static_cast<std::uint32_t>(lines.size()));
+        f.insert(f.end(), lines.begin(), lines.end());
+        f.insert(f.end(), block.begin(), block.end());
+        Put32(f, 8, 3);
+        Put32(f, 12, static_cast<std::uint32_t>(f.size()));
+        for (char c : std::string("a\tb"))
+            f.push_back(static_cast<std::uint8_t>(c));
+        WriteFileBytes(dir.File("v.tst-rkz"), f);
+
+        TestRecord r;
+        ASSERT_EQ(r.LoadTestFile(dir.File("v.tst-rkz")), 1) << version;
+        EXPECT_TRUE(r.headerTextPresent) << version;
+        EXPECT_FALSE(r.textForm) << version;
+        EXPECT_EQ(r.recordText, series2) << version;
+        EXPECT_EQ(r.testType, 2) << version;
+        ASSERT_EQ(r.readingCount, 3) << version;
+        EXPECT_DOUBLE_EQ(r.readings[2].r2, 2202) << version;
+        EXPECT_DOUBLE_EQ(r.measureTemp, 20) << version;
+        EXPECT_EQ(r.header.company, "Southern Grid") << version;
+        EXPECT_EQ(r.header.station, "Sub 9") << version;
+        EXPECT_EQ(r.header.operatorName, "") << version;  // a line without "=" has no value
+        EXPECT_EQ(r.notesText, "a\tb") << version;
+        EXPECT_TRUE(std::equal(block.begin(), block.end(), r.recordBlock.begin())) << version;
+    }
+
+    // A series-2 report saved in the binary form loads again as it was,
+    // an edited header included.
+    WriteFileText(dir.File("s2.tst-tkan"), StaticReport(false, 4));
+    TestRecord original;
+    ASSERT_EQ(original.LoadTestFile(dir.File("s2.tst-tkan")), 1);
+    original.header.company = "Edited";
+    ASSERT_EQ(original.SaveTestFile(dir.File("again.tst-tkan")), 1);
+    TestRecord back;
+    ASSERT_EQ(back.LoadTestFile(dir.File("again.tst-tkan")), 1);
+    ExpectSameRecord(original, back);
+    EXPECT_EQ(back.header.company, "Edited");
+    EXPECT_EQ(back.readingCount, 4);
+    EXPECT_DOUBLE_EQ(back.readings[3].r1s, 1303);
+    EXPECT_DOUBLE_EQ(back.referenceTemp, 75);
+}
