@@ -28,7 +28,8 @@ struct HeaderFieldInfo {
 };
 
 inline constexpr std::size_t kHeaderFieldCount = 8;
-// Each text takes this many bytes of the record block, blank-padded.
+// Each text takes this many bytes of the record block, blank-padded, and as
+// many characters of its column in the results report.
 inline constexpr std::size_t kHeaderBlockTextLength = 20;
 
 inline constexpr std::array<HeaderFieldInfo, kHeaderFieldCount> kHeaderFields{{

@@ -1,6 +1,7 @@
 // The key-value record that series-1 meters send instead of a binary block.
 #include <algorithm>
 
+#include "records/HeaderFields.h"
 #include "records/TestRecord.h"
 #include "records/TextLines.h"
 
@@ -41,14 +42,7 @@ int TestRecord::ParseKeyValueRecord(std::string_view text)
             header.testDate = std::string(value.substr(0, blank));
             if (blank != std::string_view::npos)
                 header.testTime = std::string(value.substr(blank + 1));
-        } else if (key == "COMPANY") header.company = std::string(value);
-        else if (key == "STATION") header.station = std::string(value);
-        else if (key == "CIRCUIT") header.circuit = std::string(value);
-        else if (key == "MFR") header.manufacturer = std::string(value);
-        else if (key == "MODEL") header.model = std::string(value);
-        else if (key == "SN") header.serialNumber = std::string(value);
-        else if (key == "KVA") header.kva = std::string(value);
-        else if (key == "OPERATOR") header.operatorName = std::string(value);
+        } else if (const HeaderFieldInfo* field = HeaderFieldByKey(key)) header.*field->member = std::string(value);
         else if (key == "R/L") tapsPerSide = TapsPerSide(value);
         else if (key == "Tm") {
             measureTemp = ReadLeadingNumber(value);

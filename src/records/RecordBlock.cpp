@@ -8,6 +8,7 @@
 #include <locale.h>
 
 #include "platform/Prompter.h"
+#include "records/HeaderFields.h"
 #include "records/TestRecord.h"
 
 namespace tkan {
@@ -17,8 +18,6 @@ namespace {
 constexpr std::size_t kTypeOffset = 4;
 constexpr std::size_t kCountOffset = 5;
 constexpr std::size_t kDateOffset = 16;
-constexpr std::size_t kTextsOffset = 22;
-constexpr std::size_t kTextLength = 20;
 constexpr std::size_t kMeasureTempOffset = 184;
 constexpr std::size_t kReferenceTempOffset = 186;
 constexpr std::size_t kTempConstantOffset = 188;
@@ -50,18 +49,11 @@ std::uint32_t BigEndian(const std::uint8_t* p)
 
 std::string BlockText(const std::uint8_t* block, std::size_t offset)
 {
-    std::string text(reinterpret_cast<const char*>(block + offset), kTextLength);
+    std::string text(reinterpret_cast<const char*>(block + offset), kHeaderBlockTextLength);
     // A NUL ends the text, as it does on the instrument.
     text.resize(std::min(text.find('\0'), text.size()));
     std::size_t end = text.find_last_not_of(' ');
     return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
-
-std::string* HeaderTexts(TestHeader& h, int i)
-{
-    std::string* texts[] = {&h.company, &h.station, &h.circuit, &h.manufacturer,
-                            &h.model, &h.serialNumber, &h.kva, &h.operatorName};
-    return texts[i];
 }
 
 // The month names and AM/PM of the record's date are the instrument's English
@@ -79,11 +71,11 @@ void FormatInCLocale(char* out, std::size_t size, const char* format, const std:
 
 void TestRecord::PatchRecordBlockHeader()
 {
-    for (int i = 0; i < 8; ++i) {
-        const std::string& text = *HeaderTexts(header, i);
-        std::uint8_t* field = recordBlock.data() + kTextsOffset + kTextLength * i;
-        std::memset(field, ' ', kTextLength);
-        std::memcpy(field, text.data(), std::min(text.size(), kTextLength));
+    for (const HeaderFieldInfo& f : kHeaderFields) {
+        const std::string& text = header.*f.member;
+        std::uint8_t* field = recordBlock.data() + f.blockOffset;
+        std::memset(field, ' ', kHeaderBlockTextLength);
+        std::memcpy(field, text.data(), std::min(text.size(), kHeaderBlockTextLength));
     }
     // Only the reference temperature is the operator's to change; the
     // measured temperature and the constant stay as the instrument sent them.
@@ -113,8 +105,8 @@ int TestRecord::ParseRecordBlock(const std::uint8_t* block, std::size_t length)
     testType = b[kTypeOffset];
     readingCount = std::min<int>(b[kCountOffset], kMaxReadings);
 
-    for (int i = 0; i < 8; ++i)
-        *HeaderTexts(header, i) = BlockText(b, kTextsOffset + kTextLength * i);
+    for (const HeaderFieldInfo& f : kHeaderFields)
+        header.*f.member = BlockText(b, f.blockOffset);
 
     int month = Bcd(b[kDateOffset]);
     int day = Bcd(b[kDateOffset + 1]);

@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "records/AtomicFile.h"
+#include "records/HeaderFields.h"
 #include "records/TestRecord.h"
 #include "records/TextLines.h"
 
@@ -14,7 +15,6 @@ namespace tkan {
 namespace {
 
 const std::string_view kSeparator = "------------------------------------------";  // 42
-constexpr std::size_t kHeaderValueWidth = 20;
 constexpr std::size_t kMaxResultsTextBytes = 64u << 20;
 
 // The text after `label` and the one character behind it.
@@ -29,18 +29,10 @@ std::string_view AfterLabel(std::string_view line, std::string_view label)
 
 void ReadHeaderLabels(TestRecord& r, std::string_view line)
 {
-    struct Field {
-        std::string_view label;
-        std::string* field;
-    } const fields[] = {
-        {"COMPANY:", &r.header.company}, {"STATION:", &r.header.station},
-        {"CIRCUIT:", &r.header.circuit}, {"MFR:", &r.header.manufacturer},
-        {"MODEL:", &r.header.model},     {"SN:", &r.header.serialNumber},
-        {"KVA:", &r.header.kva},         {"OPERATOR:", &r.header.operatorName},
-    };
-    for (const Field& f : fields) {
-        if (line.find(f.label) != std::string_view::npos)
-            *f.field = std::string(AfterLabel(line, f.label).substr(0, kHeaderValueWidth));
+    // Each value is its 20-character column, blanks included.
+    for (const HeaderFieldInfo& f : kHeaderFields) {
+        if (line.find(f.reportLabel) != std::string_view::npos)
+            r.header.*f.member = std::string(AfterLabel(line, f.reportLabel).substr(0, kHeaderBlockTextLength));
     }
     if (line.find("DATE:") != std::string_view::npos) {
         std::string_view v = AfterLabel(line, "DATE:");

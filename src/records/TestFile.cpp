@@ -13,6 +13,7 @@
 #include "platform/Paths.h"
 #include "records/AtomicFile.h"
 #include "records/ByteCursor.h"
+#include "records/HeaderFields.h"
 #include "records/TestRecord.h"
 
 namespace tkan {
@@ -108,16 +109,8 @@ void CountWholeSeconds(DynamicTrace& trace, int rate)
 void ApplyHeaderLine(TestHeader& h, std::string_view line)
 {
     std::size_t eq = line.find('=');
-    std::string_view key = line.substr(0, eq);
-    std::string value = eq == std::string_view::npos ? std::string() : std::string(line.substr(eq + 1));
-    if (key == "COMPANY") h.company = value;
-    else if (key == "STATION") h.station = value;
-    else if (key == "CIRCUIT") h.circuit = value;
-    else if (key == "MFR") h.manufacturer = value;
-    else if (key == "MODEL") h.model = value;
-    else if (key == "SN") h.serialNumber = value;
-    else if (key == "KVA") h.kva = value;
-    else if (key == "OPERATOR") h.operatorName = value;
+    if (const HeaderFieldInfo* field = HeaderFieldByKey(line.substr(0, eq)))
+        h.*field->member = eq == std::string_view::npos ? std::string() : std::string(line.substr(eq + 1));
 }
 
 void ApplyHeaderLines(TestHeader& h, std::string_view lines)
@@ -133,9 +126,10 @@ void ApplyHeaderLines(TestHeader& h, std::string_view lines)
 
 std::string HeaderLines(const TestHeader& h)
 {
-    return "COMPANY=" + h.company + "\n" + "STATION=" + h.station + "\n" + "CIRCUIT=" + h.circuit + "\n" +
-           "MFR=" + h.manufacturer + "\n" + "MODEL=" + h.model + "\n" + "SN=" + h.serialNumber + "\n" +
-           "KVA=" + h.kva + "\n" + "OPERATOR=" + h.operatorName + "\n";
+    std::string lines;
+    for (const HeaderFieldInfo& field : kHeaderFields)
+        lines.append(field.key).append("=").append(h.*field.member).append("\n");
+    return lines;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "records/HeaderFields.h"
+
 namespace tkan {
 
 namespace {
@@ -45,10 +47,14 @@ void WriteTextReport(std::string& out, const std::string& testNumberText, const 
     Append(out, "TEST NUMBER: %s            # OF TESTS: %d\r\n", testNumberText.c_str(),
            static_cast<int>(in.rows.size()));
     Append(out, "       DATE: %s                  TIME: %s\r\n", date, time);
-    Append(out, "    COMPANY: %-20s            STATION: %-20s\r\n", in.company.c_str(), in.station.c_str());
-    Append(out, "    CIRCUIT: %-20s            MFR: %-20s\r\n", in.circuit.c_str(), in.manufacturer.c_str());
-    Append(out, "    MODEL: %-20s            SN: %-20s\r\n", in.model.c_str(), in.serialNumber.c_str());
-    Append(out, "    KVA: %-20s            OPERATOR: %-20s\r\n", in.kva.c_str(), in.operatorName.c_str());
+    // The header texts two to a line, in the table's pairs.
+    for (std::size_t i = 0; i + 1 < kHeaderFieldCount; i += 2) {
+        const HeaderFieldInfo& left = kHeaderFields[i];
+        const HeaderFieldInfo& right = kHeaderFields[i + 1];
+        Append(out, "    %.*s %-20s            %.*s %-20s\r\n", static_cast<int>(left.reportLabel.size()),
+               left.reportLabel.data(), (in.header.*left.member).c_str(), static_cast<int>(right.reportLabel.size()),
+               right.reportLabel.data(), (in.header.*right.member).c_str());
+    }
     Append(out, "\r\n");
     if (in.correctionEnabled) {
         Append(out, "  Measure Temp Tm = %s C\r\n", in.tmCelsiusText.c_str());

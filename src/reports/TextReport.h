@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "records/TestRecord.h"
 #include "reports/ReadingRow.h"
 
 namespace tkan {
@@ -12,7 +13,7 @@ namespace tkan {
 struct TextReportInput {
     bool isRkzMeter = false;  // a series-1 RKZ meter is series 1, all else 2
     std::tm openedAt{};       // when the dialog was opened, local time
-    std::string company, station, circuit, manufacturer, model, serialNumber, kva, operatorName;
+    TestHeader header;  // the eight header texts; its date, time and file name are not used
     bool correctionEnabled = false;
     std::string tmCelsiusText;  // exactly as shown in the dialog
     std::string tsCelsiusText;

@@ -135,9 +135,9 @@ std::string StaticReport(bool rkzMeter, int rows)
     in.openedAt.tm_year = 110;
     in.openedAt.tm_mon = 2;
     in.openedAt.tm_mday = 5;
-    in.company = "Northern Grid";
-    in.station = "Sub 7";
-    in.operatorName = "J. Smith";
+    in.header.company = "Northern Grid";
+    in.header.station = "Sub 7";
+    in.header.operatorName = "J. Smith";
     in.correctionEnabled = true;
     in.tmCelsiusText = "20";
     in.tsCelsiusText = "75.00";

@@ -19,10 +19,10 @@ TextReportInput StaticRun(bool correction)
     in.openedAt.tm_hour = 9;
     in.openedAt.tm_min = 8;
     in.openedAt.tm_sec = 7;
-    in.company = "Northern Grid";
-    in.station = "Sub 7";
-    in.serialNumber = "0042";
-    in.operatorName = "J. Smith";
+    in.header.company = "Northern Grid";
+    in.header.station = "Sub 7";
+    in.header.serialNumber = "0042";
+    in.header.operatorName = "J. Smith";
     in.correctionEnabled = correction;
     in.tmCelsiusText = "23.9";
     in.tsCelsiusText = "75.00";
@@ -65,7 +65,7 @@ TEST(TextReport, CorrectionLinesAndLongHeaderTexts)
 {
     TextReportInput in = StaticRun(true);
     in.isRkzMeter = true;
-    in.company = "A company name of more than twenty";
+    in.header.company = "A company name of more than twenty";
     std::string out;
     WriteTextReport(out, "x", in);
     EXPECT_NE(out.find("SERIES(1)"), std::string::npos);
@@ -273,11 +273,11 @@ TEST(TextReport, RegulatorRunReportsEveryTapRow)
 TEST(TextReport, HeaderSurvivesReadingBackAndRepeatedPatching)
 {
     TextReportInput in = StaticRun(true);
-    in.company = "A company name of more than twenty";
-    in.circuit = "T2";
-    in.manufacturer = "ABB";
-    in.model = "OLTC";
-    in.kva = "40000";
+    in.header.company = "A company name of more than twenty";
+    in.header.circuit = "T2";
+    in.header.manufacturer = "ABB";
+    in.header.model = "OLTC";
+    in.header.kva = "40000";
     std::string report;
     WriteTextReport(report, "Mixed Case  name", in);
     EXPECT_NE(report.find("TEST NUMBER: Mixed Case  name            # OF TESTS: 2\r\n"), std::string::npos);
