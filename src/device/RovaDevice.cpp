@@ -10,6 +10,7 @@
 #include "device/SerialCom.h"
 #include "device/Transport.h"
 #include "platform/Prompter.h"
+#include "records/HeaderFields.h"
 
 namespace tkan {
 
@@ -95,27 +96,21 @@ void StoreKeyValue(DirectoryEntry& entry, std::string_view line)
         return;
     std::string_view key = line.substr(0, equals);
     std::string value = Cut(line.substr(equals + 1));
-    struct Field {
-        std::string_view key;
-        std::string DirectoryEntry::*member;
-    };
-    static constexpr std::array<Field, 9> kFields{{
-        {"COMPANY", &DirectoryEntry::company},
-        {"STATION", &DirectoryEntry::station},
-        {"CIRCUIT", &DirectoryEntry::circuit},
-        {"MFR", &DirectoryEntry::manufacturer},
-        {"MODEL", &DirectoryEntry::model},
-        {"SN", &DirectoryEntry::serialNumber},
-        {"KVA", &DirectoryEntry::kva},
-        {"OPERATOR", &DirectoryEntry::operatorName},
-        {"KNEE", &DirectoryEntry::kneeText},
+    // The entry's copies of the header texts, in the order of kHeaderFields,
+    // whose keys the directory uses.
+    static constexpr std::array<std::string DirectoryEntry::*, kHeaderFieldCount> kHeaderTexts{{
+        &DirectoryEntry::company, &DirectoryEntry::station, &DirectoryEntry::circuit,
+        &DirectoryEntry::manufacturer, &DirectoryEntry::model, &DirectoryEntry::serialNumber,
+        &DirectoryEntry::kva, &DirectoryEntry::operatorName,
     }};
-    for (const Field& field : kFields) {
-        if (EqualsIgnoringCase(key, field.key)) {
-            entry.*field.member = std::move(value);
+    for (std::size_t i = 0; i < kHeaderFieldCount; ++i) {
+        if (EqualsIgnoringCase(key, kHeaderFields[i].key)) {
+            entry.*kHeaderTexts[i] = std::move(value);
             return;
         }
     }
+    if (EqualsIgnoringCase(key, "KNEE"))
+        entry.kneeText = std::move(value);
 }
 
 }  // namespace
