@@ -40,27 +40,6 @@ std::string TrimRight(std::string text)
     return text;
 }
 
-const std::string* HeaderFieldText(HeaderField field, const TestRecord& record)
-{
-    const TestHeader& h = record.header;
-    switch (field) {
-    case HeaderField::Company: return &h.company;
-    case HeaderField::Station: return &h.station;
-    case HeaderField::Circuit: return &h.circuit;
-    case HeaderField::Operator: return &h.operatorName;
-    case HeaderField::Mfr: return &h.manufacturer;
-    case HeaderField::Model: return &h.model;
-    case HeaderField::Serial: return &h.serialNumber;
-    case HeaderField::RefTemp: break;
-    }
-    return nullptr;
-}
-
-std::string* HeaderFieldText(HeaderField field, TestRecord& record)
-{
-    return const_cast<std::string*>(HeaderFieldText(field, static_cast<const TestRecord&>(record)));
-}
-
 // The row of the header block (from 0), 1.5 lines apart.
 int FieldRowY(const ScreenPageLayout& layout, int index)
 {
@@ -70,6 +49,7 @@ int FieldRowY(const ScreenPageLayout& layout, int index)
 
 struct FieldSpot {
     HeaderField field;
+    std::string TestHeader::*text;  // null for the reference temperature
     const char* label;
     int labelColumn;
     int editColumn;
@@ -77,15 +57,23 @@ struct FieldSpot {
 };
 
 constexpr std::array<FieldSpot, kHeaderEditCount> kFieldSpots{{
-    {HeaderField::Company, "Company:", kLeftLabelColumn, kLeftEditColumn, 0},
-    {HeaderField::Station, "Station:", kLeftLabelColumn, kLeftEditColumn, 1},
-    {HeaderField::Circuit, "Circuit:", kLeftLabelColumn, kLeftEditColumn, 2},
-    {HeaderField::Operator, "Operator:", kLeftLabelColumn, kLeftEditColumn, 3},
-    {HeaderField::Mfr, "Mfr:", kRightLabelColumn, kRightEditColumn, 0},
-    {HeaderField::Model, "Model:", kRightLabelColumn, kRightEditColumn, 1},
-    {HeaderField::Serial, "Serial:", kRightLabelColumn, kRightEditColumn, 2},
-    {HeaderField::RefTemp, "Ref Temp [\xB0" "C]:", kRightLabelColumn, kRightEditColumn, 3},
+    {HeaderField::Company, &TestHeader::company, "Company:", kLeftLabelColumn, kLeftEditColumn, 0},
+    {HeaderField::Station, &TestHeader::station, "Station:", kLeftLabelColumn, kLeftEditColumn, 1},
+    {HeaderField::Circuit, &TestHeader::circuit, "Circuit:", kLeftLabelColumn, kLeftEditColumn, 2},
+    {HeaderField::Operator, &TestHeader::operatorName, "Operator:", kLeftLabelColumn, kLeftEditColumn, 3},
+    {HeaderField::Mfr, &TestHeader::manufacturer, "Mfr:", kRightLabelColumn, kRightEditColumn, 0},
+    {HeaderField::Model, &TestHeader::model, "Model:", kRightLabelColumn, kRightEditColumn, 1},
+    {HeaderField::Serial, &TestHeader::serialNumber, "Serial:", kRightLabelColumn, kRightEditColumn, 2},
+    {HeaderField::RefTemp, nullptr, "Ref Temp [\xB0" "C]:", kRightLabelColumn, kRightEditColumn, 3},
 }};
+
+// A field's spot is found by its place in HeaderField.
+static_assert([] {
+    for (std::size_t i = 0; i < kFieldSpots.size(); ++i)
+        if (static_cast<std::size_t>(kFieldSpots[i].field) != i)
+            return false;
+    return true;
+}());
 
 std::string ResistanceCell(bool applies, double value)
 {
@@ -106,11 +94,12 @@ int HeaderFontHeight(const Rect& client) { return (client.height() - 40) / 50; }
 
 std::string HeaderEditText(HeaderField field, const TestRecord& record)
 {
+    const FieldSpot& spot = kFieldSpots.at(static_cast<std::size_t>(field));
     std::string text;
-    if (field == HeaderField::RefTemp)
+    if (!spot.text)
         text = Format("%2.1lf", record.referenceTemp);
     else
-        text = TrimRight(*HeaderFieldText(field, record));
+        text = TrimRight(record.header.*spot.text);
     if (text.size() > static_cast<std::size_t>(kHeaderEditMaxLength))
         text.resize(kHeaderEditMaxLength);
     return text;
@@ -265,12 +254,12 @@ void CommitEdits(TestRecord& record, const std::array<HeaderEditValue, kHeaderEd
         const HeaderEditValue& edit = edits[i];
         if (!edit.exists || edit.current == edit.shown)
             continue;
-        HeaderField field = kFieldSpots[i].field;
-        if (field == HeaderField::RefTemp) {
+        const FieldSpot& spot = kFieldSpots[i];
+        if (!spot.text) {
             if (record.tempCorrected)
                 record.referenceTemp = ParseReferenceTemp(edit.current);
         } else {
-            *HeaderFieldText(field, record) = edit.current;
+            record.header.*spot.text = edit.current;
         }
     }
 
