@@ -143,7 +143,7 @@ std::string StaticReport(bool rkzMeter, int rows)
     in.tsCelsiusText = "75.00";
     in.testTypeName = "V1/V2";
     for (int i = 0; i < rows; ++i) {
-        char time[16];
+        char time[32];
         std::snprintf(time, sizeof time, "10:%02d:00", i);
         in.rows.push_back({std::to_string(i + 1), "V1/V2", time, FormatResistance(1100 + i, true, false),
                            FormatResistance(1300 + i, true, false), FormatResistance(2200 + i, true, false),
