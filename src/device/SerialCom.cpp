@@ -160,6 +160,8 @@ std::string CSerialCom::DeviceName() const
 
 void CSerialCom::Warn(const std::string& text)
 {
+    if (!showErrors)
+        return;
     prompter_.Message(MessageStyle::Warning, text);
 }
 

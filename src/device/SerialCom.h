@@ -49,6 +49,9 @@ public:
     int speed = instrument::kInitialSerialSpeed;
     // After a carriage return, the line reader consumes one more byte.
     int skipLineFeed = 1;
+    // 0 while the device connection probes silently: the port's own
+    // failures are then not shown either.
+    int showErrors = 1;
 
     // comDevice, or /dev/ttyS<n-1> for port n (COM1 is /dev/ttyS0).
     std::string DeviceName() const;
