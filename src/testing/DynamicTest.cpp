@@ -431,7 +431,10 @@ void dlgDynamicTest::PollDevice()
             break;
         RunDeferred();
         if (!running_) {
-            Delay(context_.ticks, kIdlePassMs);
+            // Nothing to read: clicks, repaints and screen-reader questions
+            // are answered as they come, and a start begins polling at once.
+            context_.pump.WaitDispatching(context_.ticks, kIdlePassMs,
+                                          [this] { return exitRequested_ || running_; });
             continue;
         }
 

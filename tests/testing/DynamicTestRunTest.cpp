@@ -577,5 +577,28 @@ TEST(DynamicTestRunUsb, NoInstrumentAtOpeningEndsTheDialogWithTheConnectionsMess
     EXPECT_EQ(rig.prompter.Texts(), (std::vector<std::string>{"Device not available"}));
 }
 
+// Between passes without a test the dialog waits inside the pump, so that a
+// click is handled when it comes rather than after a wait that lets nothing
+// through; the passes stay 250 ms apart.
+TEST(DynamicTestIdle, TheIdleWaitDispatchesClicksAsTheyArrive)
+{
+    Rig rig(Link::Usb);
+    DynamicRun run(rig);
+    run.Open();
+    std::vector<std::uint32_t> waits;
+    rig.pump.SetWaitHook([&](std::uint32_t timeoutMs) {
+        waits.push_back(timeoutMs);
+        rig.pump.PumpWaitingMessages();  // a message arrives: 20 ms on, and the script plays
+    });
+    rig.script.When([&] { return waits.size() == 3; }, [&] { run.dialog.CloseTest(); });
+    const std::uint64_t sleptBefore = rig.ticks.slept;
+    run.Run();
+    ASSERT_FALSE(rig.BailedOut());
+
+    EXPECT_TRUE(run.view.ended);
+    EXPECT_EQ(waits, (std::vector<std::uint32_t>{250, 230, 210}));
+    EXPECT_EQ(rig.ticks.slept, sleptBefore) << "no wait that lets nothing through";
+}
+
 }  // namespace
 }  // namespace tkan::test
