@@ -287,6 +287,37 @@ TEST_P(DynamicTestRun, LowerWithMomentaryWaitsForTheButtonWhichDrivesDAndO)
     EXPECT_EQ(Find(after, "U"), after.size());
 }
 
+// The operator still holds Raise / Lower when the dialog stops the test at
+// the chosen length: the dialog itself releases the relay, whatever its view
+// does with the button.
+TEST_P(DynamicTestRun, ARelayHeldWhenTheButtonGoesGreyIsReleasedByTheDialog)
+{
+    Rig rig(GetParam());
+    DynamicRun run(rig);
+    run.Open();
+    run.view.values.tapControl = kRaiseTap;
+    run.view.values.relayMode = kMomentary;
+    run.dialog.OnTapControlClicked();
+
+    bool greyAfterStop = false;
+    rig.script.Then([&] { run.dialog.StartTest(); })
+        .When([&] { return run.view.buttons.raiseLower; }, [&] { run.dialog.RelayButtonEvent(kRelayPressed); })
+        .When([&] { return !run.dialog.Running(); }, [&] { greyAfterStop = !run.view.buttons.raiseLower; })
+        .Then([&] { run.dialog.CloseTest(); });
+    run.Run();
+    ASSERT_FALSE(rig.BailedOut());
+
+    EXPECT_TRUE(greyAfterStop);
+    // Answered only once the instrument has read all that was sent before.
+    ASSERT_EQ(rig.device->Connect(1), 1);
+    std::vector<std::string> relays;
+    for (const std::string& c : run.SentAfterStart())
+        if (c == "G" || c == "U" || c == "D" || c == "O")
+            relays.push_back(c);
+    EXPECT_EQ(relays, (std::vector<std::string>{"U", "O"}));
+    rig.WithEngine([](SimInstrument& e) { EXPECT_EQ(e.RelayState(), SimInstrument::Relay::Off); });
+}
+
 TEST_P(DynamicTestRun, ExitAsksOnlyWhenUnsavedDataExist)
 {
     {
