@@ -37,6 +37,14 @@ struct DynamicRun {
 
     void Open() { dialog.OnInitDialog(view); }
 
+    // The operator picks how the tap changer is driven.
+    void ChooseTapControl(int tapControl, int relayMode)
+    {
+        view.values.tapControl = tapControl;
+        view.values.relayMode = relayMode;
+        dialog.OnTapControlClicked();
+    }
+
     // The start-up timer's tick: the poll loop runs in it until the dialog
     // ends, the script playing the operator's part.
     void Run()
@@ -258,9 +266,7 @@ TEST_P(DynamicTestRun, LowerWithMomentaryWaitsForTheButtonWhichDrivesDAndO)
     Rig rig(GetParam());
     DynamicRun run(rig);
     run.Open();
-    run.view.values.tapControl = kLowerTap;
-    run.view.values.relayMode = kMomentary;
-    run.dialog.OnTapControlClicked();
+    run.ChooseTapControl(kLowerTap, kMomentary);
 
     std::string statusAtPress;
     bool pressedDuringRead = false;
@@ -295,9 +301,7 @@ TEST_P(DynamicTestRun, ARelayHeldWhenTheButtonGoesGreyIsReleasedByTheDialog)
     Rig rig(GetParam());
     DynamicRun run(rig);
     run.Open();
-    run.view.values.tapControl = kRaiseTap;
-    run.view.values.relayMode = kMomentary;
-    run.dialog.OnTapControlClicked();
+    run.ChooseTapControl(kRaiseTap, kMomentary);
 
     bool greyAfterStop = false;
     rig.script.Then([&] { run.dialog.StartTest(); })
