@@ -127,6 +127,32 @@ private:
     RovaDevice& device_;
 };
 
+// Keeps every message of the connection and of the serial port from the
+// operator for as long as it is in scope.
+class RovaDevice::Silence {
+public:
+    Silence(RovaDevice& device, bool active)
+        : device_(device), wasSilent_(device.silent_), portShowed_(device.serial_.showErrors)
+    {
+        if (!active)
+            return;
+        device_.silent_ = true;
+        device_.serial_.showErrors = 0;
+    }
+    ~Silence()
+    {
+        device_.silent_ = wasSilent_;
+        device_.serial_.showErrors = portShowed_;
+    }
+    Silence(const Silence&) = delete;
+    Silence& operator=(const Silence&) = delete;
+
+private:
+    RovaDevice& device_;
+    bool wasSilent_;
+    int portShowed_;
+};
+
 RovaDevice::RovaDevice(CSerialCom& serial, Transport* usb, const CAppInfo& settings, Prompter& prompter)
     : serial_(serial), usb_(usb), settings_(settings), prompter_(prompter)
 {
@@ -146,6 +172,8 @@ Transport* RovaDevice::Active()
 
 void RovaDevice::Say(const std::string& text)
 {
+    if (silent_)
+        return;
     prompter_.Message(MessageStyle::Brennix, text);
 }
 
@@ -156,6 +184,10 @@ int RovaDevice::Connect(int showErrors)
     if (IsBusy())
         return 0;
     Exchange exchange(*this);
+    // The menus probe each time they open. Whatever that probe meets (no
+    // port, a send that fails, a version query unanswered) is theirs to
+    // show as a grey item, not as a message.
+    Silence silence(*this, showErrors == 0);
     return ConnectNow(showErrors);
 }
 

@@ -107,6 +107,7 @@ public:
 
 private:
     class Exchange;
+    class Silence;
 
     bool UsingUsb() const;
     // The transport USBEnable selects; null when that is USB and there is none.
@@ -133,6 +134,7 @@ private:
     std::array<DirectoryEntry, instrument::kMaxDirectoryEntries> directory_{};
     std::string baseTitle_;
     int busy_ = 0;
+    bool silent_ = false;
 };
 
 }  // namespace tkan

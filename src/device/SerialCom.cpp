@@ -130,6 +130,17 @@ bool ParseModeText(const std::string& text, SerialLineSettings& settings)
     return true;
 }
 
+class CSerialCom::ReadWaiting {
+public:
+    explicit ReadWaiting(CSerialCom& port) : port_(port) { ++port_.readsWaiting_; }
+    ~ReadWaiting() { --port_.readsWaiting_; }
+    ReadWaiting(const ReadWaiting&) = delete;
+    ReadWaiting& operator=(const ReadWaiting&) = delete;
+
+private:
+    CSerialCom& port_;
+};
+
 CSerialCom::CSerialCom(Prompter& prompter, TickSource& ticks, MessagePump& pump)
     : prompter_(prompter), ticks_(ticks), pump_(pump)
 {
@@ -149,6 +160,8 @@ std::string CSerialCom::DeviceName() const
 
 void CSerialCom::Warn(const std::string& text)
 {
+    if (!showErrors)
+        return;
     prompter_.Message(MessageStyle::Warning, text);
 }
 
@@ -288,7 +301,8 @@ int CSerialCom::Write(std::span<const std::uint8_t> data)
 {
     if (!Open())
         return 0;
-    PurgeInput();
+    if (readsWaiting_ == 0)
+        PurgeInput();
 
     std::size_t done = 0;
     while (done < data.size()) {
@@ -359,6 +373,7 @@ CSerialCom::Wait CSerialCom::WaitForInput(std::uint32_t sliceMs)
 int CSerialCom::ReadSome(std::span<std::uint8_t> buffer, std::size_t& received, int timeoutMs)
 {
     received = 0;
+    ReadWaiting waiting(*this);
     if (!Open())
         return 0;
 
@@ -389,6 +404,7 @@ int CSerialCom::ReadSome(std::span<std::uint8_t> buffer, std::size_t& received, 
 
 int CSerialCom::ReadExact(std::span<std::uint8_t> buffer, int timeoutMs)
 {
+    ReadWaiting waiting(*this);
     if (!Open())
         return 0;
 
@@ -421,6 +437,7 @@ int CSerialCom::ReadExact(std::span<std::uint8_t> buffer, int timeoutMs)
 int CSerialCom::ReadLine(std::string& text, std::size_t capacity, int timeoutMs)
 {
     text.clear();
+    ReadWaiting waiting(*this);
     if (!Open())
         return 0;
 

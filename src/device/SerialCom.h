@@ -49,6 +49,9 @@ public:
     int speed = instrument::kInitialSerialSpeed;
     // After a carriage return, the line reader consumes one more byte.
     int skipLineFeed = 1;
+    // 0 while the device connection probes silently: the port's own
+    // failures are then not shown either.
+    int showErrors = 1;
 
     // comDevice, or /dev/ttyS<n-1> for port n (COM1 is /dev/ttyS0).
     std::string DeviceName() const;
@@ -60,7 +63,9 @@ public:
     unsigned BytesWaiting();
     int PurgeInput() override;
     // Discards unread input first, so a late reply to an earlier command
-    // cannot be taken for the answer to this one.
+    // cannot be taken for the answer to this one; but not while a read is
+    // waiting, because then the input is the rest of the reply being read
+    // (a relay or stop command sent from a window handler mid-line).
     int Write(std::span<const std::uint8_t> data) override;
     int SendText(const std::string& text) override;
     // Waits for at least one byte, then returns what is queued, up to the
@@ -77,6 +82,7 @@ public:
 
 private:
     enum class Wait { Readable, TimedOut, Lost };
+    class ReadWaiting;
 
     void Warn(const std::string& text);
     bool ApplyLineSettings(const SerialLineSettings& settings);
@@ -94,6 +100,8 @@ private:
     MessagePump& pump_;
     int fd_ = -1;
     int abort_ = 0;
+    // Reads under way; more than one when a handler reads inside a read.
+    int readsWaiting_ = 0;
 };
 
 }  // namespace tkan

@@ -150,6 +150,13 @@ void dlgDynamicTest::UpdateButtons()
     buttons_.latch = tapped;
     buttons_.momentary = tapped;
     buttons_.raiseLower = running_ && tapped && values_.relayMode == kMomentary && ready_;
+    // The test ended or was stopped while the operator held Raise / Lower:
+    // the relay must not stay energised behind a grey button, whatever the
+    // view makes of the button going grey.
+    if (relayHeld_ && !buttons_.raiseLower) {
+        relayHeld_ = false;
+        SendByte(instrument::kReleaseCommand);
+    }
     if (view_)
         view_->ShowButtons(buttons_);
 }
@@ -373,10 +380,15 @@ void dlgDynamicTest::StopTest()
 
 void dlgDynamicTest::RelayButtonEvent(int code)
 {
-    if (code == kRelayPressed)
+    if (code == kRelayPressed) {
+        relayHeld_ = true;
         SendByte(values_.tapControl == kRaiseTap ? instrument::kRaiseCommand : instrument::kLowerCommand);
-    else if (code == kRelayReleased)
+    } else if (code == kRelayReleased && relayHeld_) {
+        // One release per press: a relay released when its button went grey
+        // is not released a second time when the view lets go of it.
+        relayHeld_ = false;
         SendByte(instrument::kReleaseCommand);
+    }
 }
 
 void dlgDynamicTest::SaveTest()
@@ -431,7 +443,10 @@ void dlgDynamicTest::PollDevice()
             break;
         RunDeferred();
         if (!running_) {
-            Delay(context_.ticks, kIdlePassMs);
+            // Nothing to read: clicks, repaints and screen-reader questions
+            // are answered as they come, and a start begins polling at once.
+            context_.pump.WaitDispatching(context_.ticks, kIdlePassMs,
+                                          [this] { return exitRequested_ || running_; });
             continue;
         }
 

@@ -145,6 +145,8 @@ private:
     bool blinkShown_ = false;
     std::uint32_t blinkTick_ = 0;
     std::string savedPath_;
+    // Raise / Lower pressed and not yet released.
+    bool relayHeld_ = false;
     ReentrantLock lock_;
     Deferred deferred_ = Deferred::None;
 };

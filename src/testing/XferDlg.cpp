@@ -67,7 +67,10 @@ CXferDlg::CXferDlg(TestingContext& context) : context_(context) {}
 
 void CXferDlg::SetFilePrefix(std::string_view prefix)
 {
-    filePrefix_ = std::string(prefix.substr(0, kFilePrefixLength));
+    // The files belong in the folder the operator chose: a prefix such as
+    // "../x" or "..\x" keeps only its name part. Without a separator, ".."
+    // cannot leave the folder.
+    filePrefix_ = FileNamePart(prefix).substr(0, kFilePrefixLength);
 }
 
 void CXferDlg::OnInitDialog(TransferView& view)

@@ -79,7 +79,9 @@ public:
     // Size the progress bar measures against; 0 when unknown.
     std::size_t expectedBytes = 0;
 
-    // Longer prefixes are cut to the field's length.
+    // Only the name part of a prefix that names folders is kept, so that no
+    // file lands outside the chosen folder; longer prefixes are cut to the
+    // field's length.
     void SetFilePrefix(std::string_view prefix);
     const std::string& FilePrefix() const { return filePrefix_; }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "settings/AppInfo.h"
+#include "device/ManualClock.h"
 #include "device/PtyPeer.h"
 #include "device/ScriptedTransport.h"
 #include "device/SerialCom.h"
@@ -255,6 +256,53 @@ TEST_F(RovaDeviceTest, HandlerCannotStartAnExchangeWhileOneWaitsButMaySendPrimit
     EXPECT_EQ(nested, 0);
     EXPECT_EQ(device.ReadDirectory(), 1);
     EXPECT_TRUE(prompter.shown.empty());
+}
+
+// The static-test menus probe with Connect(0) each time they open: whatever
+// the probe meets stays unsaid, while Connect(1) says it as before.
+TEST(RovaDeviceSilentProbe, ShowsNothingOnEitherTransportWhileConnectOneStillSpeaks)
+{
+    test::RecordingPrompter prompter;
+    test::ManualClock ticks;
+    MessagePump pump;
+    pump.SetHook([&] { ticks.now += 100; });
+    CSerialCom serial{prompter, ticks, pump};
+    CAppInfo settings;
+    test::ScriptedTransport usb;
+    RovaDevice device{serial, &usb, settings, prompter};
+
+    settings.USBEnable = 0;
+    serial.comDevice = "/nonexistent/tty";
+    for (int speed : {115200, 0}) {
+        serial.speed = speed;
+        EXPECT_EQ(device.Connect(0), 0);
+        EXPECT_EQ(prompter.Texts(), Texts{}) << speed;
+    }
+    serial.speed = 115200;
+    EXPECT_EQ(device.Connect(1), 0);
+    EXPECT_EQ(prompter.Texts(), Texts{"Can't open com port for device /nonexistent/tty error=2"});
+    prompter.shown.clear();
+
+    test::PtyPeer silentPeer;
+    serial.comDevice = silentPeer.SlavePath();
+    EXPECT_EQ(device.Connect(0), 0);
+    EXPECT_EQ(silentPeer.Receive(2), "B\r");
+    EXPECT_EQ(prompter.Texts(), Texts{});
+    EXPECT_EQ(device.Connect(1), 0);
+    EXPECT_EQ(prompter.Texts(), Texts{"Device not available"});
+    prompter.shown.clear();
+
+    settings.USBEnable = 1;
+    usb.present = false;
+    EXPECT_EQ(device.Connect(0), 0);
+    // Present and answering the probe, but the version query cannot be sent.
+    usb.present = true;
+    usb.replies = {{"B", "OK\r\n"}};
+    usb.failingCommands = {"W"};
+    EXPECT_EQ(device.Connect(0), 1);
+    EXPECT_EQ(prompter.Texts(), Texts{});
+    EXPECT_EQ(device.Connect(1), 1);
+    EXPECT_EQ(prompter.Texts(), (Texts{"Can't send data to device", "Can't send data to device (getversion)"}));
 }
 
 }  // namespace

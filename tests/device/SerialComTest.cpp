@@ -190,6 +190,27 @@ TEST_F(SerialComTest, WriteDiscardsALateReplyBeforeSending)
     EXPECT_EQ(line, "TKAN");
 }
 
+// The Raise / Lower button of a test dialog sends its relay command from a
+// window handler while the poll loop is in the middle of a status line.
+TEST_F(SerialComTest, ACommandSentWhileALineIsReadKeepsTheRestOfTheLine)
+{
+    ASSERT_EQ(port.Open(), 1);
+    peer.Send("T=1");
+    WaitUntilQueued(3);
+    bool sent = false;
+    pump.SetHook([&] {
+        if (sent)
+            return;
+        sent = true;
+        EXPECT_EQ(port.SendText("U"), 1);
+        peer.Send("05\r\n");
+    });
+    std::string line;
+    EXPECT_EQ(port.ReadLine(line, 512, -1), 1);
+    EXPECT_EQ(line, "T=105");
+    EXPECT_EQ(peer.Receive(1), "U");
+}
+
 TEST_F(SerialComTest, EveryByteValueTravelsUnchangedBothWays)
 {
     std::string all;

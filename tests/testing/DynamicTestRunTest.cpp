@@ -37,6 +37,14 @@ struct DynamicRun {
 
     void Open() { dialog.OnInitDialog(view); }
 
+    // The operator picks how the tap changer is driven.
+    void ChooseTapControl(int tapControl, int relayMode)
+    {
+        view.values.tapControl = tapControl;
+        view.values.relayMode = relayMode;
+        dialog.OnTapControlClicked();
+    }
+
     // The start-up timer's tick: the poll loop runs in it until the dialog
     // ends, the script playing the operator's part.
     void Run()
@@ -258,9 +266,7 @@ TEST_P(DynamicTestRun, LowerWithMomentaryWaitsForTheButtonWhichDrivesDAndO)
     Rig rig(GetParam());
     DynamicRun run(rig);
     run.Open();
-    run.view.values.tapControl = kLowerTap;
-    run.view.values.relayMode = kMomentary;
-    run.dialog.OnTapControlClicked();
+    run.ChooseTapControl(kLowerTap, kMomentary);
 
     std::string statusAtPress;
     bool pressedDuringRead = false;
@@ -285,6 +291,35 @@ TEST_P(DynamicTestRun, LowerWithMomentaryWaitsForTheButtonWhichDrivesDAndO)
     EXPECT_LT(release, after.size()) << "D, then O";
     EXPECT_EQ(Find(after, "G"), after.size());
     EXPECT_EQ(Find(after, "U"), after.size());
+}
+
+// The operator still holds Raise / Lower when the dialog stops the test at
+// the chosen length: the dialog itself releases the relay, whatever its view
+// does with the button.
+TEST_P(DynamicTestRun, ARelayHeldWhenTheButtonGoesGreyIsReleasedByTheDialog)
+{
+    Rig rig(GetParam());
+    DynamicRun run(rig);
+    run.Open();
+    run.ChooseTapControl(kRaiseTap, kMomentary);
+
+    bool greyAfterStop = false;
+    rig.script.Then([&] { run.dialog.StartTest(); })
+        .When([&] { return run.view.buttons.raiseLower; }, [&] { run.dialog.RelayButtonEvent(kRelayPressed); })
+        .When([&] { return !run.dialog.Running(); }, [&] { greyAfterStop = !run.view.buttons.raiseLower; })
+        .Then([&] { run.dialog.CloseTest(); });
+    run.Run();
+    ASSERT_FALSE(rig.BailedOut());
+
+    EXPECT_TRUE(greyAfterStop);
+    // Answered only once the instrument has read all that was sent before.
+    ASSERT_EQ(rig.device->Connect(1), 1);
+    std::vector<std::string> relays;
+    for (const std::string& c : run.SentAfterStart())
+        if (c == "G" || c == "U" || c == "D" || c == "O")
+            relays.push_back(c);
+    EXPECT_EQ(relays, (std::vector<std::string>{"U", "O"}));
+    rig.WithEngine([](SimInstrument& e) { EXPECT_EQ(e.RelayState(), SimInstrument::Relay::Off); });
 }
 
 TEST_P(DynamicTestRun, ExitAsksOnlyWhenUnsavedDataExist)
@@ -575,6 +610,29 @@ TEST(DynamicTestRunUsb, NoInstrumentAtOpeningEndsTheDialogWithTheConnectionsMess
     run.Open();
     EXPECT_TRUE(run.view.ended);
     EXPECT_EQ(rig.prompter.Texts(), (std::vector<std::string>{"Device not available"}));
+}
+
+// Between passes without a test the dialog waits inside the pump, so that a
+// click is handled when it comes rather than after a wait that lets nothing
+// through; the passes stay 250 ms apart.
+TEST(DynamicTestIdle, TheIdleWaitDispatchesClicksAsTheyArrive)
+{
+    Rig rig(Link::Usb);
+    DynamicRun run(rig);
+    run.Open();
+    std::vector<std::uint32_t> waits;
+    rig.pump.SetWaitHook([&](std::uint32_t timeoutMs) {
+        waits.push_back(timeoutMs);
+        rig.pump.PumpWaitingMessages();  // a message arrives: 20 ms on, and the script plays
+    });
+    rig.script.When([&] { return waits.size() == 3; }, [&] { run.dialog.CloseTest(); });
+    const std::uint64_t sleptBefore = rig.ticks.slept;
+    run.Run();
+    ASSERT_FALSE(rig.BailedOut());
+
+    EXPECT_TRUE(run.view.ended);
+    EXPECT_EQ(waits, (std::vector<std::uint32_t>{250, 230, 210}));
+    EXPECT_EQ(rig.ticks.slept, sleptBefore) << "no wait that lets nothing through";
 }
 
 }  // namespace

@@ -378,6 +378,26 @@ TEST(RetrieveRecords, NoInstrumentMeansNoDialog)
     EXPECT_EQ(rig.prompter.Texts(), (std::vector<std::string>{"Device not available"}));
 }
 
+// Whatever the operator types as the prefix, the files land in the folder
+// chosen for them.
+TEST(RetrieveRecordsPrefix, APrefixNamingFoldersKeepsOnlyItsNamePart)
+{
+    for (const std::string prefix : {"../Feeder-", "..\\..\\Feeder-", "/tmp/x/../Feeder-"}) {
+        TempDir top;
+        const std::string chosen = top.File("chosen");
+        std::filesystem::create_directory(chosen);
+        Rig rig(Link::Usb, FastInstrument(), {StaticRecord(7, 3, "Seven Co")});
+        rig.prompter.folders = {chosen};
+        Retrieval retrieval(rig);
+        std::optional<std::string> opened = retrieval.Run({7}, prefix);
+
+        EXPECT_EQ(opened, std::optional<std::string>(JoinPath(chosen, "Feeder-7.test"))) << prefix;
+        EXPECT_EQ(FilesIn(chosen), std::vector<std::string>{"Feeder-7.test"}) << prefix;
+        EXPECT_EQ(FilesIn(top.Path()), std::vector<std::string>{"chosen"}) << prefix;
+        EXPECT_TRUE(rig.prompter.shown.empty()) << ::testing::PrintToString(rig.prompter.Texts());
+    }
+}
+
 TEST(TransferProgress, ALongPrefixIsCutAndADynamicTestsSizeIsKnownAhead)
 {
     Rig rig(Link::Usb);

@@ -137,20 +137,21 @@ TEST(DeviceDirectoryDialog, APrefixCannotLeadOutOfTheChosenFolder)
 {
     Rig rig(Link::Usb, FastInstrument(), {StaticRecord(7, 3, "Alpha Power")});
     QtRig qt(rig);
-    QString typed;
+    TempDir dir;
+    const std::string chosen = dir.File("chosen");
+    std::filesystem::create_directory(chosen);
+    rig.prompter.folders.push_back(chosen);
     WhenShown<DeviceDirectoryDialog>([&](DeviceDirectoryDialog* dialog) {
-        QLineEdit* prefix = dialog->PrefixEdit();
-        prefix->clear();
-        prefix->insert("../elsewhere/");
-        prefix->insert("x\\y");
-        prefix->insert("Feeder-");
-        typed = prefix->text();
-        dialog->CancelButton()->click();
+        RowOf(dialog->List(), "0007")->setSelected(true);
+        dialog->PrefixEdit()->setText("../elsewhere/Feeder-");
+        dialog->DownloadButton()->click();
     });
-    EXPECT_EQ(RunRetrieveRecordsDialog(nullptr, *rig.context), std::nullopt);
-    EXPECT_FALSE(typed.contains('/'));
-    EXPECT_FALSE(typed.contains('\\'));
-    EXPECT_TRUE(typed.endsWith("Feeder-"));
+    const std::optional<std::string> opened = RunRetrieveRecordsDialog(nullptr, *rig.context);
+    ASSERT_FALSE(qt.bailedOut);
+    ASSERT_TRUE(opened.has_value()) << ::testing::PrintToString(rig.prompter.Texts());
+    EXPECT_EQ(std::filesystem::path(*opened).filename(), "Feeder-7.test");
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(chosen) / "Feeder-7.test"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("elsewhere")));
 }
 
 TEST(DeviceDirectoryDialog, AFullDirectoryShowsTheLimitMessageAndItsFirstHundredRecords)

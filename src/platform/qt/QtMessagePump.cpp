@@ -3,10 +3,12 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <QTimer>
 
-#include <utility>
+#include <chrono>
+#include <cstdint>
 
-#include "device/Timer.h"
+#include "platform/MessagePump.h"
 
 namespace tkan {
 
@@ -35,8 +37,18 @@ public:
 
 void InstallQtPump(MessagePump& pump, std::function<void()> alsoRun)
 {
-    pump.SetHook([alsoRun = std::move(alsoRun)] {
+    pump.SetHook([alsoRun] {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (alsoRun)
+            alsoRun();
+    });
+    pump.SetWaitHook([alsoRun](std::uint32_t timeoutMs) {
+        // Sleeps in the event dispatcher until an event comes; the timer's
+        // own event ends the sleep when none does in time.
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        deadline.start(std::chrono::milliseconds(timeoutMs));
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (alsoRun)
             alsoRun();
     });

@@ -7,8 +7,10 @@ namespace tkan {
 class MessagePump;
 
 // Makes the pump dispatch the pending Qt events, so that the buttons of a
-// dialog act while a transport waits for the instrument. `alsoRun` runs after
-// the events on every pump (the tests move their clock there).
+// dialog act while a transport waits for the instrument, and makes its waits
+// sleep in Qt's event dispatcher, handling each event as it arrives. `alsoRun`
+// runs after the events on every pump and every step of a wait (the tests
+// move their clock there).
 void InstallQtPump(MessagePump& pump, std::function<void()> alsoRun = {});
 
 // True when pumping delivers a Qt event posted just before. The test dialogs'

@@ -11,8 +11,6 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QRegularExpressionValidator>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -88,10 +86,6 @@ DeviceDirectoryDialog::DeviceDirectoryDialog(QWidget* parent, CTestDlg& controll
     auto* prefixLabel = new QLabel(QStringLiteral("File Prefix:"), this);
     prefix_ = new QLineEdit(this);
     prefix_->setMaxLength(static_cast<int>(kFilePrefixLength));
-    // The prefix names files inside the chosen folder; a separator in it
-    // would write them somewhere else.
-    prefix_->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^/\\\\]*")), prefix_));
     prefixLabel->setBuddy(prefix_);
 
     download_ = new QPushButton(QStringLiteral("Download Test"), this);

@@ -175,11 +175,8 @@ void DynamicTestDialog::BuildLayout()
     connect(exit_, &QPushButton::clicked, this, [this] { controller_->ExitTest(); });
     // Press and release each reach the instrument: the relay drives the tap
     // changer for as long as the operator holds the button.
-    connect(raiseLower_, &QPushButton::pressed, this, [this] {
-        relayHeld_ = true;
-        controller_->RelayButtonEvent(kRelayPressed);
-    });
-    connect(raiseLower_, &QPushButton::released, this, &DynamicTestDialog::ReleaseRelay);
+    connect(raiseLower_, &QPushButton::pressed, this, [this] { controller_->RelayButtonEvent(kRelayPressed); });
+    connect(raiseLower_, &QPushButton::released, this, [this] { controller_->RelayButtonEvent(kRelayReleased); });
     // Only the operator's clicks, not the dialog showing its values.
     connect(tapGroup_, &QButtonGroup::idClicked, this, [this](int) { controller_->OnTapControlClicked(); });
 }
@@ -267,22 +264,11 @@ void DynamicTestDialog::ShowButtons(const DynamicTestButtons& buttons)
     save_->setEnabled(buttons.saveTest);
     RelayModeButton(kLatch)->setEnabled(buttons.latch);
     RelayModeButton(kMomentary)->setEnabled(buttons.momentary);
-    // A button that goes grey under the operator's finger (the test ended or
-    // was stopped) must not leave the relay driving the tap changer.
-    if (!buttons.raiseLower && relayHeld_) {
+    // Greyed under the operator's finger: the controller has released the
+    // relay already, and the button is to look released too.
+    if (!buttons.raiseLower && raiseLower_->isDown())
         raiseLower_->setDown(false);
-        ReleaseRelay();
-    }
     raiseLower_->setEnabled(buttons.raiseLower);
-}
-
-void DynamicTestDialog::ReleaseRelay()
-{
-    // One release per press, whichever way the button was let go.
-    if (!relayHeld_)
-        return;
-    relayHeld_ = false;
-    controller_->RelayButtonEvent(kRelayReleased);
 }
 
 void DynamicTestDialog::SetTimer(int id, int milliseconds)

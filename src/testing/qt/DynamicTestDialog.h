@@ -71,12 +71,10 @@ private:
     void EndDialog() override;
 
     void BuildLayout();
-    void ReleaseRelay();
 
     std::unique_ptr<QtModalDialogs> dialogs_;
     std::unique_ptr<dlgDynamicTest> controller_;
     std::map<int, QTimer*> timers_;
-    bool relayHeld_ = false;
 
     std::vector<QLineEdit*> header_;
     QComboBox* length_ = nullptr;
