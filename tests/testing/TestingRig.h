@@ -358,7 +358,7 @@ inline SimStoredRecord StaticRecord(int number, int readings, const std::string&
     DemoParameters p;
     p.testType = 1;
     p.readingCount = readings;
-    p.company = company;
+    p.header.company = company;
     p.seed = static_cast<std::uint64_t>(number);
     return DescribeStoredRecord(number, BuildStaticRecord(p), false);
 }
