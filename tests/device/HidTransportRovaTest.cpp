@@ -7,7 +7,7 @@
 #include "settings/AppInfo.h"
 #include "device/HidTransport.h"
 #include "device/InstrumentContract.h"
-#include "device/ManualClock.h"
+#include "support/ManualClock.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"

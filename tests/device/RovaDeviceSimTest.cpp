@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "settings/AppInfo.h"
-#include "device/ManualClock.h"
+#include "support/ManualClock.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "settings/AppInfo.h"
-#include "device/PtyPeer.h"
-#include "device/ScriptedTransport.h"
+#include "support/PtyPeer.h"
+#include "support/ScriptedTransport.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
 #include "support/RecordingPrompter.h"

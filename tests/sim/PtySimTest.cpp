@@ -11,7 +11,7 @@
 #include <chrono>
 #include <string>
 
-#include "sim/SimHarness.h"
+#include "support/SimHarness.h"
 #include "support/RunningPtySim.h"
 
 namespace tkan::test {

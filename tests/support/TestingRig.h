@@ -11,7 +11,7 @@
 
 #include "settings/AppInfo.h"
 #include "device/HidTransport.h"
-#include "device/ManualClock.h"
+#include "support/ManualClock.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
