@@ -26,7 +26,7 @@
 #include "display/DisplayTest.h"
 #include "platform/qt/QtCanvas.h"
 #include "records/TestRecord.h"
-#include "sim/DemoRecords.h"
+#include "sim/RecordEncoder.h"
 
 using namespace tkan;
 

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "records/TestRecord.h"
+#include "sim/RecordEncoder.h"
 
 using namespace tkan;
 namespace fs = std::filesystem;
@@ -26,32 +27,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void AppendSample(std::vector<std::uint8_t>& b, double microOhms, double amperes, double motorAmperes)
-{
-    unsigned rExp = 0;
-    double r = microOhms;
-    while (r > 8191 && rExp < 7) {
-        r /= 6;
-        ++rExp;
-    }
-    unsigned rMant = static_cast<unsigned>(r > 8191 ? 8191 : r);
-    unsigned cExp = 0;
-    double c = amperes * 1000000;
-    while (c > 4095 && cExp < 15) {
-        c /= 2;
-        ++cExp;
-    }
-    unsigned cMant = static_cast<unsigned>(c > 4095 ? 4095 : c);
-    double m = std::fabs(motorAmperes) / 0.0138;
-    unsigned mag = static_cast<unsigned>(m > 32767 ? 32767 : m);
-    b.push_back(static_cast<std::uint8_t>(cMant & 0xFF));
-    b.push_back(static_cast<std::uint8_t>((cExp << 4) | (cMant >> 8)));
-    b.push_back(static_cast<std::uint8_t>(rMant & 0xFF));
-    b.push_back(static_cast<std::uint8_t>((rExp << 5) | (rMant >> 8)));
-    b.push_back(static_cast<std::uint8_t>(mag & 0xFF));
-    b.push_back(static_cast<std::uint8_t>(((mag >> 8) & 0x7F) | (motorAmperes < 0 ? 0x80 : 0)));
-}
 
 // A 1000-samples/s record as large as fits in 2 MiB: a tap change every
 // 6 s, each a 40-ms diverter transition over a winding of about 1.5 mOhm,
@@ -73,10 +48,9 @@ public:
         seconds_ = static_cast<int>((kRecordBufferSize - fixedPart) / kSampleSize / rate);
         samples_ = seconds_ * rate;
 
-        std::vector<std::uint8_t> b(kRecordHeaderSize, 0);
-        b[4] = 5;  // 1000 samples/s
-        b[184] = 0xFF;  // no temperature data
-        b[185] = 0xFF;
+        InstrumentRecord header;
+        header.testType = 5;  // 1000 samples/s
+        std::vector<std::uint8_t> b = EncodeRecordHeader(header);
         b.reserve(kRecordHeaderSize + static_cast<std::size_t>(samples_) * kSampleSize);
         std::uint32_t noise = 12345;
         for (int i = 0; i < samples_; ++i) {

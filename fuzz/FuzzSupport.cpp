@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "records/HeaderFields.h"
+
 namespace tkan::fuzz {
 
 namespace {
@@ -44,20 +46,17 @@ bool SameDouble(double a, double b)
 
 bool SameHeader(const TestHeader& a, const TestHeader& b)
 {
-    return a.company == b.company && a.station == b.station && a.circuit == b.circuit &&
-           a.manufacturer == b.manufacturer && a.model == b.model &&
-           a.serialNumber == b.serialNumber && a.kva == b.kva && a.operatorName == b.operatorName;
+    return std::all_of(kHeaderFields.begin(), kHeaderFields.end(),
+                       [&](const HeaderFieldInfo& field) { return a.*field.member == b.*field.member; });
 }
 
 // The header lines beside a results text end each value at its LF, so a
 // value that took one in from a text with mixed line ends cannot survive.
 bool HeaderFitsLines(const TestHeader& h)
 {
-    for (const std::string* text : {&h.company, &h.station, &h.circuit, &h.manufacturer, &h.model,
-                                    &h.serialNumber, &h.kva, &h.operatorName})
-        if (text->find('\n') != std::string::npos)
-            return false;
-    return true;
+    return std::none_of(kHeaderFields.begin(), kHeaderFields.end(), [&](const HeaderFieldInfo& field) {
+        return (h.*field.member).find('\n') != std::string::npos;
+    });
 }
 
 bool SameReading(const StaticReading& a, const StaticReading& b, bool sameCorrected)

@@ -4,8 +4,6 @@
 //
 //   tkan_fuzz_seeds <folder>   makes <folder>/{load,results,keyvalue,build,device}
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +18,7 @@
 #include "DeviceSession.h"
 #include "records/TestRecord.h"
 #include "sim/DemoRecords.h"
+#include "sim/RecordEncoder.h"
 #include "sim/SimClock.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimRecords.h"
@@ -59,96 +58,45 @@ Bytes ReadBytes(const fs::path& path)
 
 Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-void PutWord(Bytes& b, std::size_t at, unsigned value)
+// The instrument's description of every seed test.
+InstrumentRecord SeedInstrumentRecord(int type, int tapsPerSide, bool temperatures)
 {
-    b.at(at) = static_cast<std::uint8_t>(value & 0xFF);
-    b.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutBigEndian(Bytes& b, std::size_t at, std::uint32_t value)
-{
-    for (std::size_t i = 0; i < 4; ++i)
-        b.at(at + i) = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-}
-
-void PutText(Bytes& b, std::size_t at, const std::string& text)
-{
-    for (std::size_t i = 0; i < 20; ++i)
-        b.at(at + i) = static_cast<std::uint8_t>(i < text.size() ? text[i] : ' ');
-}
-
-// The 256-byte header the instrument puts in front of its readings or samples.
-Bytes InstrumentHeader(int type, int readings, int tapsPerSide, bool temperatures)
-{
-    Bytes b(kRecordHeaderSize, 0);
-    b[4] = static_cast<std::uint8_t>(type);
-    b[5] = static_cast<std::uint8_t>(readings);
-    const std::uint8_t when[6] = {0x03, 0x05, 0x10, 0x14, 0x30, 0x59};  // Mar 05, 2010 02:30 PM
-    for (std::size_t i = 0; i < 6; ++i)
-        b[16 + i] = when[i];
-    const char* texts[8] = {"Northgrid", "Elm Street", "T2 HV", "Reinhausen",
-                            "OLTC-V", "SN 40117", "25000", "J. Miller"};
-    for (std::size_t i = 0; i < 8; ++i)
-        PutText(b, 22 + 20 * i, texts[i]);
-    if (temperatures) {
-        PutWord(b, 184, 25 * 10 + 600);
-        PutWord(b, 186, 75 * 10 + 600);
-        PutWord(b, 188, 2345);
-    } else {
-        PutWord(b, 184, 0xFFFF);
-    }
-    b[190] = static_cast<std::uint8_t>(tapsPerSide);
-    return b;
+    InstrumentRecord r;
+    r.testType = type;
+    r.date = SimDate{2010, 3, 5, 14, 30, 59};
+    r.header.company = "Northgrid";
+    r.header.station = "Elm Street";
+    r.header.circuit = "T2 HV";
+    r.header.manufacturer = "Reinhausen";
+    r.header.model = "OLTC-V";
+    r.header.serialNumber = "SN 40117";
+    r.header.kva = "25000";
+    r.header.operatorName = "J. Miller";
+    r.hasTemperatures = temperatures;
+    r.measureTemp = 25;
+    r.referenceTemp = 75;
+    r.tempConstant = 234.5;
+    r.tapsPerSide = tapsPerSide;
+    return r;
 }
 
 Bytes StaticRecord(int type, int readings, int tapsPerSide, bool temperatures)
 {
-    Bytes b = InstrumentHeader(type, readings, tapsPerSide, temperatures);
-    for (int i = 0; i < readings; ++i) {
-        Bytes row(kReadingRowSize, 0);
-        PutBigEndian(row, 1, 100000);  // 10 A
-        PutBigEndian(row, 5, static_cast<std::uint32_t>(1500 + 37 * i));
-        PutBigEndian(row, 9, static_cast<std::uint32_t>(3100 + 41 * i));
-        PutBigEndian(row, 13, static_cast<std::uint32_t>(12345 + 53 * i));
-        b.insert(b.end(), row.begin(), row.end());
-    }
-    return b;
-}
-
-void AppendSample(Bytes& b, double microOhms, double amperes, double motorAmperes)
-{
-    unsigned rExp = 0;
-    double r = microOhms;
-    while (r > 8191 && rExp < 7) {
-        r /= 6;
-        ++rExp;
-    }
-    unsigned rMant = static_cast<unsigned>(std::min(r, 8191.0));
-    unsigned cExp = 0;
-    double c = amperes * 1000000;
-    while (c > 4095 && cExp < 15) {
-        c /= 2;
-        ++cExp;
-    }
-    unsigned cMant = static_cast<unsigned>(std::min(c, 4095.0));
-    unsigned m = static_cast<unsigned>(std::min(std::fabs(motorAmperes) / 0.0138, 32767.0));
-    b.push_back(static_cast<std::uint8_t>(cMant & 0xFF));
-    b.push_back(static_cast<std::uint8_t>((cExp << 4) | (cMant >> 8)));
-    b.push_back(static_cast<std::uint8_t>(rMant & 0xFF));
-    b.push_back(static_cast<std::uint8_t>((rExp << 5) | (rMant >> 8)));
-    b.push_back(static_cast<std::uint8_t>(m & 0xFF));
-    b.push_back(static_cast<std::uint8_t>(((m >> 8) & 0x7F) | (motorAmperes < 0 ? 0x80 : 0)));
+    InstrumentRecord r = SeedInstrumentRecord(type, tapsPerSide, temperatures);
+    for (int i = 0; i < readings; ++i)
+        r.readings.push_back({100000, 1500.0 + 37 * i, 3100.0 + 41 * i, 12345.0 + 53 * i});  // 10 A
+    return EncodeStaticRecord(r);
 }
 
 // A tap change: steady winding resistance, a short rise while the diverter
 // switches, the motor current running throughout.
 Bytes DynamicRecord(int type, int samples)
 {
-    Bytes b = InstrumentHeader(type, 0, 0, false);
+    Bytes b = EncodeRecordHeader(SeedInstrumentRecord(type, 0, false));
     for (int i = 0; i < samples; ++i) {
         const bool switching = i > samples / 2 && i < samples / 2 + 60;
-        AppendSample(b, switching ? 2600.0 + 15 * (i % 7) : 1480.0 + (i % 5),
-                     switching ? 9.2 : 10.0, i < 40 ? 0.0 : ((i % 50) < 25 ? 2.1 : -1.9));
+        AppendSample(b, switching ? 2600.0 + 15 * (i % 7) : 1480.0 + (i % 5), switching ? 9.2 : 10.0,
+                     i < 40 ? 0.0 : ((i % 50) < 25 ? 2.1 : -1.9));
     }
     return b;
 }

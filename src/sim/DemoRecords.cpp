@@ -2,19 +2,28 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+
+#include "records/HeaderFields.h"
 
 namespace tkan {
 
+TestHeader DemoHeader()
+{
+    TestHeader h;
+    h.company = "Northfield Power Co";
+    h.station = "Harlow Substation";
+    h.circuit = "T2 138/13.8 kV";
+    h.manufacturer = "Calder Electric";
+    h.model = "RS-III 600 Y";
+    h.serialNumber = "CE-20417-B";
+    h.kva = "28000";
+    h.operatorName = "R. M\xFCller";
+    return h;
+}
+
 namespace {
 
-constexpr std::size_t kHeaderSize = 256;
-constexpr std::size_t kRowSize = 32;
-constexpr std::size_t kSampleBytes = 6;
 constexpr int kMaxRows = 50;
-
-constexpr double kResistanceCap = 100000000;  // the decoder's cap, micro-ohms
-constexpr double kMotorCurrentUnit = 0.0138;  // amperes per count
 
 // splitmix64: small, fast and the same on every platform, which the
 // standard library's distributions are not.
@@ -46,85 +55,21 @@ private:
     std::uint64_t state_;
 };
 
-std::uint8_t Bcd(int value)
+// The test's description as the instrument keeps it, without readings.
+InstrumentRecord DemoInstrumentRecord(const DemoParameters& p, int type)
 {
-    value = std::clamp(value, 0, 99);
-    return static_cast<std::uint8_t>(((value / 10) << 4) | (value % 10));
-}
-
-void PutText(std::vector<std::uint8_t>& block, std::size_t offset, const std::string& text)
-{
-    for (std::size_t i = 0; i < 20; ++i)
-        block[offset + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : ' ';
-}
-
-void PutWordLE(std::vector<std::uint8_t>& block, std::size_t offset, unsigned value)
-{
-    block[offset] = static_cast<std::uint8_t>(value & 0xFF);
-    block[offset + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-}
-
-void PutLongBE(std::vector<std::uint8_t>& block, std::size_t offset, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        block[offset + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-}
-
-// Temperatures travel as tenths of a degree above -60 C.
-unsigned TemperatureWord(double celsius)
-{
-    double word = std::round(celsius * 10) + 600;
-    return static_cast<unsigned>(std::clamp(word, 0.0, 65534.0));
-}
-
-std::vector<std::uint8_t> RecordHeader(const DemoParameters& p, int type, int readings, int tapsPerSide,
-                                       bool temperatures, std::size_t bodyBytes)
-{
-    std::vector<std::uint8_t> block(kHeaderSize + bodyBytes, 0);
-    block[4] = static_cast<std::uint8_t>(type);
-    block[5] = static_cast<std::uint8_t>(readings);
-    block[16] = Bcd(p.month);
-    block[17] = Bcd(p.day);
-    block[18] = Bcd(p.year - 2000);
-    block[19] = Bcd(p.hour);
-    block[20] = Bcd(p.minute);
-    block[21] = Bcd(p.second);
-    PutText(block, 22, p.company);
-    PutText(block, 42, p.station);
-    PutText(block, 62, p.circuit);
-    PutText(block, 82, p.manufacturer);
-    PutText(block, 102, p.model);
-    PutText(block, 122, p.serialNumber);
-    PutText(block, 142, p.kva);
-    PutText(block, 162, p.operatorName);
-    if (temperatures) {
-        PutWordLE(block, 184, TemperatureWord(p.measureTemp));
-        PutWordLE(block, 186, TemperatureWord(p.referenceTemp));
-        PutWordLE(block, 188, static_cast<unsigned>(std::clamp(std::round(p.tempConstant * 10), 0.0, 65535.0)));
-    } else {
-        PutWordLE(block, 184, 0xFFFF);
-        PutWordLE(block, 186, 0xFFFF);
-        PutWordLE(block, 188, 0xFFFF);
-    }
-    block[190] = static_cast<std::uint8_t>(tapsPerSide);
-    return block;
+    InstrumentRecord r;
+    r.testType = type;
+    r.date = p.date;
+    for (const HeaderFieldInfo& field : kHeaderFields)
+        r.header.*field.member = (p.header.*field.member).substr(0, kHeaderBlockTextLength);
+    return r;
 }
 
 bool IsStaticType(int type)
 {
-    return (type >= 1 && type <= 3) || (type >= 9 && type <= 11) || (type >= 17 && type <= 19);
+    return (type >= 1 && type <= 3) || (type >= 9 && type <= 11) || IsTapChangerType(type);
 }
-
-int Windings(int type)
-{
-    switch (type) {
-    case 3: case 11: case 19: return 3;
-    case 2: case 10: case 18: return 2;
-    default: return 1;
-    }
-}
-
-bool IsTapType(int type) { return type >= 17 && type <= 19; }
 
 int StaticTapsPerSide(const DemoParameters& p)
 {
@@ -164,60 +109,6 @@ double TransitionResistance(double u, double before, double after)
 }
 
 }  // namespace
-
-std::array<std::uint8_t, 6> EncodeSample(double resistanceMicroOhm, double currentA, double motorCurrentA)
-{
-    std::array<std::uint8_t, 6> s{};
-
-    // Resistance: 13-bit mantissa, powers of six.
-    unsigned rMantissa = 0, rExponent = 0;
-    double r = resistanceMicroOhm;
-    if (r >= kResistanceCap) {
-        rMantissa = 8191;  // decodes to the cap itself
-        rExponent = 7;
-    } else if (r > 0) {
-        double scale = 1;
-        double q = std::round(r);
-        while (q > 8191 && rExponent < 7) {
-            ++rExponent;
-            scale *= 6;
-            q = std::round(r / scale);
-        }
-        rMantissa = static_cast<unsigned>(std::min(q, 8191.0));
-    }
-    s[2] = static_cast<std::uint8_t>(rMantissa & 0xFF);
-    s[3] = static_cast<std::uint8_t>((rExponent << 5) | (rMantissa >> 8));
-
-    // Test current: 12-bit mantissa of micro-amperes, powers of two.
-    unsigned iMantissa = 0, iExponent = 0;
-    double microAmps = currentA * 1000000.0;
-    if (microAmps > 0) {
-        if (!std::isfinite(microAmps)) {
-            iMantissa = 4095;
-            iExponent = 15;
-        } else {
-            double scale = 1;
-            double q = std::round(microAmps);
-            while (q > 4095 && iExponent < 15) {
-                ++iExponent;
-                scale *= 2;
-                q = std::round(microAmps / scale);
-            }
-            iMantissa = static_cast<unsigned>(std::min(q, 4095.0));
-        }
-    }
-    s[0] = static_cast<std::uint8_t>(iMantissa & 0xFF);
-    s[1] = static_cast<std::uint8_t>((iExponent << 4) | (iMantissa >> 8));
-
-    // Motor current: sign and 15-bit magnitude.
-    unsigned magnitude = 0;
-    if (!std::isnan(motorCurrentA))
-        magnitude = static_cast<unsigned>(std::min(std::round(std::fabs(motorCurrentA) / kMotorCurrentUnit), 32767.0));
-    bool negative = motorCurrentA < 0 && magnitude > 0;  // no negative zero
-    s[4] = static_cast<std::uint8_t>(magnitude & 0xFF);
-    s[5] = static_cast<std::uint8_t>((negative ? 0x80 : 0) | (magnitude >> 8));
-    return s;
-}
 
 int DemoSampleRate(const DemoParameters& params) { return params.testType == 5 ? 1000 : 2000; }
 
@@ -261,8 +152,9 @@ std::vector<std::uint8_t> BuildDynamicRecord(const DemoParameters& params)
     const double setCurrent = std::clamp(params.setCurrentA, 0.0, 134.0);
     const std::vector<DemoTapChange> changes = DemoTapChanges(params);
 
-    std::vector<std::uint8_t> record = RecordHeader(params, type, 0, 0, false,
-                                                    static_cast<std::size_t>(count) * kSampleBytes);
+    InstrumentRecord header = DemoInstrumentRecord(params, type);
+    std::vector<std::uint8_t> record = EncodeRecordHeader(header);
+    record.reserve(record.size() + static_cast<std::size_t>(count) * kSampleSize);
     Noise noise(params.seed);
 
     for (int i = 0; i < count; ++i) {
@@ -302,8 +194,7 @@ std::vector<std::uint8_t> BuildDynamicRecord(const DemoParameters& params)
         double charging = std::min(9.0, std::exp(-t / kCurrentRiseTime) / std::max(rise, 1e-9));
         double measured = resistance * (1 + charging) * (1 + 0.002 * noise.Gaussian());
 
-        std::array<std::uint8_t, 6> sample = EncodeSample(measured, current, motor);
-        std::copy(sample.begin(), sample.end(), record.begin() + kHeaderSize + static_cast<std::size_t>(i) * kSampleBytes);
+        AppendSample(record, measured, current, motor);
     }
     return record;
 }
@@ -313,17 +204,17 @@ int DemoStaticType(const DemoParameters& params)
     return IsStaticType(params.testType) ? params.testType : 18;
 }
 
-std::vector<DemoReading> DemoStaticReadings(const DemoParameters& params)
+std::vector<InstrumentReading> DemoStaticReadings(const DemoParameters& params)
 {
     const int type = DemoStaticType(params);
-    const int windings = Windings(type);
-    const bool taps = IsTapType(type);
+    const int windings = WindingsOfType(type);
+    const bool taps = IsTapChangerType(type);
     const int tapsPerSide = StaticTapsPerSide(params);
     const int count = taps ? 2 * tapsPerSide + 1 : std::clamp(params.readingCount, 1, kMaxRows);
     const double setUnits = std::clamp(params.setCurrentA, 0.0, 400000.0) * 10000;
     Noise noise(params.seed);
 
-    std::vector<DemoReading> readings;
+    std::vector<InstrumentReading> readings;
     for (int i = 0; i < count; ++i) {
         // A regulator's reversing switch puts more of the series winding in
         // circuit on either side of neutral, so the resistance rises both
@@ -335,11 +226,9 @@ std::vector<DemoReading> DemoStaticReadings(const DemoParameters& params)
             if (position < 0)
                 base *= 1.003;
         }
-        auto reading = [&](double r) {
-            return static_cast<std::uint32_t>(std::clamp(std::round(r * (1 + 0.0005 * noise.Gaussian())), 1.0, 4e9));
-        };
-        DemoReading row;
-        row.current = static_cast<std::uint32_t>(std::max(0.0, std::round(setUnits * (1 + 0.0002 * noise.Gaussian()))));
+        auto reading = [&](double r) { return std::clamp(std::round(r * (1 + 0.0005 * noise.Gaussian())), 1.0, 4e9); };
+        InstrumentReading row;
+        row.current = std::max(0.0, std::round(setUnits * (1 + 0.0002 * noise.Gaussian())));
         row.r1 = reading(base);
         if (windings >= 2)
             row.r2 = reading(base * 1.013);
@@ -350,78 +239,31 @@ std::vector<DemoReading> DemoStaticReadings(const DemoParameters& params)
     return readings;
 }
 
-std::vector<std::uint8_t> BuildStaticRecord(const DemoParameters& params)
+namespace {
+
+InstrumentRecord DemoStaticRecord(const DemoParameters& params)
 {
     const int type = DemoStaticType(params);
-    const std::vector<DemoReading> readings = DemoStaticReadings(params);
-    std::vector<std::uint8_t> record =
-        RecordHeader(params, type, static_cast<int>(readings.size()), IsTapType(type) ? StaticTapsPerSide(params) : 0,
-                     params.hasTemperatures, readings.size() * kRowSize);
-    for (std::size_t i = 0; i < readings.size(); ++i) {
-        std::size_t row = kHeaderSize + i * kRowSize;
-        PutLongBE(record, row + 1, readings[i].current);
-        PutLongBE(record, row + 5, readings[i].r1);
-        PutLongBE(record, row + 9, readings[i].r2);
-        PutLongBE(record, row + 13, readings[i].r3);
-    }
-    return record;
+    InstrumentRecord r = DemoInstrumentRecord(params, type);
+    r.hasTemperatures = params.hasTemperatures;
+    r.measureTemp = params.measureTemp;
+    r.referenceTemp = params.referenceTemp;
+    r.tempConstant = params.tempConstant;
+    r.tapsPerSide = IsTapChangerType(type) ? StaticTapsPerSide(params) : 0;
+    r.readings = DemoStaticReadings(params);
+    return r;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> BuildStaticRecord(const DemoParameters& params)
+{
+    return EncodeStaticRecord(DemoStaticRecord(params));
 }
 
 std::string BuildKeyValueRecord(const DemoParameters& params)
 {
-    const int type = DemoStaticType(params);
-    const char* typeText;
-    switch (type) {
-    case 2: case 10: typeText = "V1/V2"; break;
-    case 3: case 11: typeText = "V1/V2/V3"; break;
-    case 17: typeText = "V1 STATIC LTC"; break;
-    case 18: typeText = "V1/V2 STATIC LTC"; break;
-    case 19: typeText = "V1/V2/V3 STATIC LTC"; break;
-    default: typeText = "V1 ONLY"; break;
-    }
-
-    std::string text;
-    char line[96];
-    auto add = [&](const char* key, const std::string& value) {
-        text += key;
-        text += '=';
-        text += value.substr(0, 20);
-        text += "\r\n";
-    };
-    std::snprintf(line, sizeof line, "%02d/%02d/%04d %02d:%02d:%02d", std::clamp(params.month, 0, 99),
-                  std::clamp(params.day, 0, 99), std::clamp(params.year, 0, 9999), std::clamp(params.hour, 0, 99),
-                  std::clamp(params.minute, 0, 99), std::clamp(params.second, 0, 99));
-    add("DATE", line);
-    add("COMPANY", params.company);
-    add("STATION", params.station);
-    add("CIRCUIT", params.circuit);
-    add("MFR", params.manufacturer);
-    add("MODEL", params.model);
-    add("SN", params.serialNumber);
-    add("KVA", params.kva);
-    add("OPERATOR", params.operatorName);
-    if (IsTapType(type))
-        add("R/L", std::to_string(StaticTapsPerSide(params)));
-    if (params.hasTemperatures) {
-        std::snprintf(line, sizeof line, "%.1f", params.measureTemp);
-        add("Tm", line);
-        std::snprintf(line, sizeof line, "%.1f", params.referenceTemp);
-        add("Ts", line);
-        std::snprintf(line, sizeof line, "%.1f", params.tempConstant);
-        add("Tk", line);
-    }
-    for (const DemoReading& r : DemoStaticReadings(params)) {
-        add("TYPE", typeText);
-        std::snprintf(line, sizeof line, "%X", static_cast<unsigned>(r.r1));
-        add("R1", line);
-        if (Windings(type) >= 2) {
-            std::snprintf(line, sizeof line, "%X", static_cast<unsigned>(r.r2));
-            add("R2", line);
-        }
-        std::snprintf(line, sizeof line, "%X", static_cast<unsigned>(r.current));
-        add("CUR", line);
-    }
-    return text;
+    return EncodeKeyValueRecord(DemoStaticRecord(params));
 }
 
 }  // namespace tkan

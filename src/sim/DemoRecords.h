@@ -1,11 +1,17 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "records/TestRecord.h"
+#include "sim/RecordEncoder.h"
+#include "sim/SimOptions.h"
+
 namespace tkan {
+
+// The header texts of every demonstration test.
+TestHeader DemoHeader();
 
 // Records as the instrument would send them, for the demonstration test of
 // the command-line tool and for the simulated instrument. Everything is
@@ -13,18 +19,10 @@ namespace tkan {
 // give the same bytes.
 struct DemoParameters {
     // Header texts as typed on the instrument: at most 20 characters each
-    // (longer ones are cut), Windows-1252.
-    std::string company = "Northfield Power Co";
-    std::string station = "Harlow Substation";
-    std::string circuit = "T2 138/13.8 kV";
-    std::string manufacturer = "Calder Electric";
-    std::string model = "RS-III 600 Y";
-    std::string serialNumber = "CE-20417-B";
-    std::string kva = "28000";
-    std::string operatorName = "R. M\xFCller";
+    // (longer ones are cut), Windows-1252. Only the eight texts are used.
+    TestHeader header = DemoHeader();
 
-    int year = 2024, month = 3, day = 5;
-    int hour = 10, minute = 15, second = 0;
+    SimDate date;  // when the test ran, by the instrument's clock
 
     // Dynamic records: 5 records 1000 samples/s, anything else is written as
     // 4 (2000 samples/s). Static records: one of 1-3, 9-11, 17-19; anything
@@ -63,20 +61,6 @@ struct DemoTapChange {
     double resistanceAfter = 0;   // and on the new one
 };
 
-// One 32-byte reading row's values: current in instrument units (amperes x
-// 10,000), resistances in micro-ohms; windings the type lacks are 0.
-struct DemoReading {
-    std::uint32_t current = 0;
-    std::uint32_t r1 = 0, r2 = 0, r3 = 0;
-};
-
-// The 6-byte sample that decodes to the nearest representable values:
-// each field takes the smallest exponent whose mantissa fits, which keeps
-// the most precision. Out-of-range values are held at the format's limits
-// (a resistance of 100 ohms or more at the decoder's cap); negative and
-// non-finite resistances and test currents become 0.
-std::array<std::uint8_t, 6> EncodeSample(double resistanceMicroOhm, double currentA, double motorCurrentA);
-
 // The sample rate and length a dynamic record of these parameters has.
 int DemoSampleRate(const DemoParameters& params);
 int DemoSeconds(const DemoParameters& params);
@@ -90,7 +74,7 @@ std::vector<std::uint8_t> BuildDynamicRecord(const DemoParameters& params);
 
 // The static type the parameters give, and that type's readings in order.
 int DemoStaticType(const DemoParameters& params);
-std::vector<DemoReading> DemoStaticReadings(const DemoParameters& params);
+std::vector<InstrumentReading> DemoStaticReadings(const DemoParameters& params);
 
 // A static record: the 256-byte record header followed by one 32-byte row
 // per reading.

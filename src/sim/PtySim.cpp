@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace tkan {
 
@@ -45,8 +46,11 @@ std::string Describe(const char* what) { return std::string(what) + ": " + std::
 
 }  // namespace
 
-PtySim::PtySim(SimInstrument& engine, int baud, bool paced)
-    : engine_(engine), baud_(baud), paced_(paced), bytesPerMs_(baud / kBitsPerByte / 1000.0)
+PtySim::PtySim(SimOptions options) : PtySim(options, DemoRecordSet(options.model, options.clockStart)) {}
+
+PtySim::PtySim(SimOptions options, std::vector<SimStoredRecord> records)
+    : engine_(std::move(options), std::move(records), clock_), baud_(engine_.Options().baud),
+      paced_(engine_.Options().paced), bytesPerMs_(baud_ / kBitsPerByte / 1000.0)
 {
 }
 
@@ -123,6 +127,12 @@ void PtySim::Inspect(const std::function<void(SimInstrument&)>& fn)
 {
     std::lock_guard<std::mutex> lock(engineLock_);
     fn(engine_);
+}
+
+std::vector<std::string> PtySim::CommandLog()
+{
+    std::lock_guard<std::mutex> lock(engineLock_);
+    return engine_.CommandLog();
 }
 
 // The master side reports the program's line settings. A port at another

@@ -8,22 +8,29 @@
 #include <thread>
 #include <vector>
 
+#include "sim/SimClock.h"
 #include "sim/SimInstrument.h"
+#include "sim/SimOptions.h"
+#include "sim/SimRecords.h"
 
 namespace tkan {
 
-// The simulated instrument behind a pseudo-terminal (POSIX): the program
-// opens the terminal's path as it would a serial port. Like a real
+// The simulated instrument behind a pseudo-terminal (POSIX), engine and
+// clock included: the program opens the terminal's path as it would a
+// serial port. Like a real
 // instrument, it understands the program only while the program's side runs
 // at the instrument's speed with 8 data bits, no parity and one stop bit, and
 // it sends no faster than the line would carry (10 bits a byte) unless it is
 // told not to pace.
 //
 // The engine runs on a thread of its own from Start() to Stop(); while it
-// runs, touch the engine only through Inspect().
+// runs, touch the engine only through Inspect(). Line speed and pacing come
+// from the options; the instrument's clock is the steady clock.
 class PtySim {
 public:
-    PtySim(SimInstrument& engine, int baud, bool paced);
+    // The demonstration records of the model, dated back from clockStart.
+    explicit PtySim(SimOptions options = {});
+    PtySim(SimOptions options, std::vector<SimStoredRecord> records);
     ~PtySim();
     PtySim(const PtySim&) = delete;
     PtySim& operator=(const PtySim&) = delete;
@@ -38,6 +45,8 @@ public:
 
     // Runs fn on the engine while the front is not using it.
     void Inspect(const std::function<void(SimInstrument&)>& fn);
+    // The engine's log of every command the program sent.
+    std::vector<std::string> CommandLog();
 
     // The link-drop fault has hung the terminal up.
     bool LinkDropped() const { return linkDropped_; }
@@ -49,7 +58,8 @@ private:
     void DropLink();
     void CloseAll();
 
-    SimInstrument& engine_;
+    SteadySimClock clock_;
+    SimInstrument engine_;
     int baud_;
     bool paced_;
     double bytesPerMs_;

@@ -407,19 +407,11 @@ void SimInstrument::Directory()
     std::string listing;
     const std::string end = options_.Has(SimFault::NoCarriageReturn) ? "\n" : kLineEnd;
     auto line = [&](const std::string& text) { listing += text + end; };
-    auto pair = [&](const char* key, const std::string& value) { line(std::string(key) + "=" + value); };
     for (const SimStoredRecord& r : records_) {
         line("#" + std::to_string(r.number));
         line(r.dateText);
         line(r.typeText);
-        pair("COMPANY", r.company);
-        pair("STATION", r.station);
-        pair("CIRCUIT", r.circuit);
-        pair("MFR", r.manufacturer);
-        pair("MODEL", r.model);
-        pair("SN", r.serialNumber);
-        pair("KVA", r.kva);
-        pair("OPERATOR", r.operatorName);
+        AppendHeaderLines(listing, r.header, end);
     }
     // The closing DONE line is the listing's end marker.
     bool marker = !options_.Has(SimFault::NoEndMarker) && !options_.Has(SimFault::CutStream) &&
@@ -562,7 +554,7 @@ void SimInstrument::StaticReadingLines()
 {
     const std::int64_t elapsed = phaseDueMs_ - runStartMs_;
     std::size_t index = std::min<std::size_t>(static_cast<std::size_t>(elapsed / 60000), runReadings_.size() - 1);
-    const DemoReading& reading = runReadings_[index];
+    const InstrumentReading& reading = runReadings_[index];
     // The reading settles as the winding's charge current dies away.
     const double settle = 1 + 0.04 * std::exp(-static_cast<double>(elapsed) / 4000.0);
     const double shift = tapOffset_ * kStaticTapStep;
@@ -622,12 +614,7 @@ void SimInstrument::RecordRun()
     } else {
         return;
     }
-    p.year = when.year;
-    p.month = when.month;
-    p.day = when.day;
-    p.hour = when.hour;
-    p.minute = when.minute;
-    p.second = when.second;
+    p.date = when;
 
     if (phase_ == RunPhase::Recording) {
         bytes = BuildDynamicRecord(p);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim/DemoRecords.h"
+#include "sim/RecordEncoder.h"
 #include "sim/SimClock.h"
 #include "sim/SimOptions.h"
 #include "sim/SimRecords.h"
@@ -141,7 +142,7 @@ private:
     int tapOffset_ = 0;                 // taps moved by the relays in a static run
     bool readingsSent_ = false;
     DemoParameters runParams_;           // the test a run is recording
-    std::vector<DemoReading> runReadings_;
+    std::vector<InstrumentReading> runReadings_;
 
     std::vector<std::string> commandLog_;
 };

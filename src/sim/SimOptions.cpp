@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <ctime>
 #include <utility>
 
 namespace tkan {
@@ -67,6 +68,14 @@ SimDate SimDate::Plus(std::int64_t seconds) const
     out.minute = static_cast<int>(rest / 60 % 60);
     out.second = static_cast<int>(rest % 60);
     return out;
+}
+
+SimDate SimDate::Today()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
 bool SimOptions::Has(SimFault fault) const

@@ -32,6 +32,9 @@ struct SimDate {
 
     // The same date moved on by whole seconds, calendar rules applied.
     SimDate Plus(std::int64_t seconds) const;
+    // The host's local time now: a simulator started by hand shows the
+    // operator's own date.
+    static SimDate Today();
 };
 
 struct SimOptions {

@@ -9,35 +9,20 @@
 #include <string_view>
 #include <system_error>
 
+#include "records/HeaderFields.h"
 #include "records/TestRecord.h"
 #include "sim/DemoRecords.h"
+#include "sim/RecordEncoder.h"
 
 namespace tkan {
 
 namespace {
 
-// The record block as the instrument lays it out. The simulator spells these
-// out itself instead of borrowing the program's parser, so that a slip on
-// either side shows up as a record that does not read back.
-constexpr std::size_t kHeaderBytes = 256;
-constexpr std::size_t kRowBytes = 32;
-constexpr std::size_t kMaxBlockRows = 64;  // what a 2304-byte block has room for
+// Where a record block keeps what the directory shows.
 constexpr std::size_t kTypeOffset = 4;
 constexpr std::size_t kCountOffset = 5;
 constexpr std::size_t kDateOffset = 16;
-constexpr std::size_t kTextsOffset = 22;
-constexpr std::size_t kTextBytes = 20;
-constexpr std::size_t kTempOffset = 184;
-constexpr std::size_t kTapsOffset = 190;
-
-int WindingsOf(int type)
-{
-    switch (type) {
-    case 3: case 11: case 19: return 3;
-    case 2: case 10: case 18: return 2;
-    default: return 1;
-    }
-}
+constexpr std::size_t kMaxBlockRows = 64;  // what a 2304-byte block has room for
 
 // The short names the instrument's own directory shows. None has a "/" as
 // its third character, which the listing reserves for the date line.
@@ -53,19 +38,6 @@ std::string InstrumentTypeText(int type)
     case 18: return "LTC V12";
     case 19: return "LTC V123";
     default: return "TYPE " + std::to_string(type);
-    }
-}
-
-// What an RKZ meter writes after TYPE= for a test of this type.
-const char* KeyValueTypeText(int type)
-{
-    switch (type) {
-    case 2: case 10: return "V1/V2";
-    case 3: case 11: return "V1/V2/V3";
-    case 17: return "V1 STATIC LTC";
-    case 18: return "V1/V2 STATIC LTC";
-    case 19: return "V1/V2/V3 STATIC LTC";
-    default: return "V1 ONLY";
     }
 }
 
@@ -89,15 +61,9 @@ std::string TrimRight(std::string text)
 std::string TextAt(const std::vector<std::uint8_t>& bytes, std::size_t offset)
 {
     std::string text;
-    for (std::size_t i = 0; i < kTextBytes && offset + i < bytes.size(); ++i)
+    for (std::size_t i = 0; i < kHeaderBlockTextLength && offset + i < bytes.size(); ++i)
         text += static_cast<char>(bytes[offset + i]);
     return TrimRight(text);
-}
-
-std::uint8_t Bcd(int value)
-{
-    value = std::clamp(value, 0, 99);
-    return static_cast<std::uint8_t>(((value / 10) << 4) | (value % 10));
 }
 
 std::string DirectoryDate(const SimDate& d)
@@ -175,129 +141,30 @@ SimDate ParseRecordDate(std::string_view date, std::string_view time)
     return out;
 }
 
-void PutText(std::vector<std::uint8_t>& block, std::size_t offset, const std::string& text)
+// A test the program has only as fields, as the instrument would describe it.
+InstrumentRecord InstrumentRecordOf(const TestRecord& r)
 {
-    for (std::size_t i = 0; i < kTextBytes; ++i)
-        block[offset + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : ' ';
-}
-
-void PutWord(std::vector<std::uint8_t>& block, std::size_t offset, unsigned value)
-{
-    block[offset] = static_cast<std::uint8_t>(value & 0xFF);
-    block[offset + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-}
-
-void PutLongBE(std::vector<std::uint8_t>& block, std::size_t offset, double value)
-{
-    double clamped = std::isfinite(value) ? std::clamp(std::round(value), 0.0, 4294967295.0) : 0.0;
-    auto v = static_cast<std::uint32_t>(clamped);
-    for (int i = 0; i < 4; ++i)
-        block[offset + i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-}
-
-unsigned TemperatureWord(double celsius)
-{
-    return static_cast<unsigned>(std::clamp(std::round(celsius * 10) + 600, 0.0, 65534.0));
-}
-
-// A TKAN's record block for a static test the program has only as text.
-std::vector<std::uint8_t> BlockFromFields(const TestRecord& r)
-{
-    const int count = std::clamp(r.readingCount, 0, kMaxReadings);
-    std::vector<std::uint8_t> block(kHeaderBytes + kRowBytes * static_cast<std::size_t>(count), 0);
-    block[kTypeOffset] = static_cast<std::uint8_t>(r.testType);
-    block[kCountOffset] = static_cast<std::uint8_t>(count);
-    SimDate d = ParseRecordDate(r.header.testDate, r.header.testTime);
-    block[kDateOffset] = Bcd(d.month);
-    block[kDateOffset + 1] = Bcd(d.day);
-    block[kDateOffset + 2] = Bcd(d.year - 2000);
-    block[kDateOffset + 3] = Bcd(d.hour);
-    block[kDateOffset + 4] = Bcd(d.minute);
-    block[kDateOffset + 5] = Bcd(d.second);
-    const TestHeader& h = r.header;
-    const std::string* texts[] = {&h.company, &h.station, &h.circuit, &h.manufacturer,
-                                  &h.model, &h.serialNumber, &h.kva, &h.operatorName};
-    for (std::size_t i = 0; i < 8; ++i)
-        PutText(block, kTextsOffset + kTextBytes * i, *texts[i]);
-    if (r.tempCorrected) {
-        PutWord(block, kTempOffset, TemperatureWord(r.measureTemp));
-        PutWord(block, kTempOffset + 2, TemperatureWord(r.referenceTemp));
-        PutWord(block, kTempOffset + 4, static_cast<unsigned>(std::clamp(std::round(r.tempConstant * 10), 0.0, 65535.0)));
-    } else {
-        PutWord(block, kTempOffset, 0xFFFF);
-        PutWord(block, kTempOffset + 2, 0xFFFF);
-        PutWord(block, kTempOffset + 4, 0xFFFF);
-    }
-    block[kTapsOffset] = static_cast<std::uint8_t>(std::clamp(r.tapsPerSide, 0, 255));
-    for (int i = 0; i < count; ++i) {
-        const StaticReading& row = r.readings[static_cast<std::size_t>(i)];
-        std::size_t at = kHeaderBytes + kRowBytes * static_cast<std::size_t>(i);
-        PutLongBE(block, at + 1, row.current);
-        PutLongBE(block, at + 5, row.r1);
-        PutLongBE(block, at + 9, row.r2);
-        PutLongBE(block, at + 13, row.r3);
-    }
-    return block;
-}
-
-std::string KeyValueFromFields(const TestRecord& r)
-{
-    std::string text;
-    char value[64];
-    auto add = [&](const char* key, const std::string& v) {
-        text += key;
-        text += '=';
-        text += v;
-        text += "\r\n";
-    };
-    auto hex = [&](double v) {
-        double clamped = std::isfinite(v) ? std::clamp(std::round(v), 0.0, 4294967295.0) : 0.0;
-        std::snprintf(value, sizeof value, "%X", static_cast<unsigned>(clamped));
-        return std::string(value);
-    };
-    SimDate d = ParseRecordDate(r.header.testDate, r.header.testTime);
-    std::snprintf(value, sizeof value, "%02d/%02d/%04d %02d:%02d:%02d", d.month, d.day, d.year, d.hour, d.minute,
-                  d.second);
-    add("DATE", value);
-    add("COMPANY", r.header.company);
-    add("STATION", r.header.station);
-    add("CIRCUIT", r.header.circuit);
-    add("MFR", r.header.manufacturer);
-    add("MODEL", r.header.model);
-    add("SN", r.header.serialNumber);
-    add("KVA", r.header.kva);
-    add("OPERATOR", r.header.operatorName);
-    if (r.IsStaticTap())
-        add("R/L", std::to_string(r.tapsPerSide));
-    if (r.tempCorrected) {
-        std::snprintf(value, sizeof value, "%.1f", r.measureTemp);
-        add("Tm", value);
-        std::snprintf(value, sizeof value, "%.1f", r.referenceTemp);
-        add("Ts", value);
-        std::snprintf(value, sizeof value, "%.1f", r.tempConstant);
-        add("Tk", value);
-    }
+    InstrumentRecord out;
+    out.testType = r.testType;
+    out.date = ParseRecordDate(r.header.testDate, r.header.testTime);
+    out.header = r.header;
+    out.hasTemperatures = r.tempCorrected;
+    out.measureTemp = r.measureTemp;
+    out.referenceTemp = r.referenceTemp;
+    out.tempConstant = r.tempConstant;
+    out.tapsPerSide = r.tapsPerSide;
     const int count = std::clamp(r.readingCount, 0, kMaxReadings);
     for (int i = 0; i < count; ++i) {
         const StaticReading& row = r.readings[static_cast<std::size_t>(i)];
-        add("TYPE", KeyValueTypeText(r.testType));
-        add("R1", hex(row.r1));
-        if (WindingsOf(r.testType) >= 2)
-            add("R2", hex(row.r2));
-        add("CUR", hex(row.current));
+        out.readings.push_back({row.current, row.r1, row.r2, row.r3});
     }
-    return text;
+    return out;
 }
 
 DemoParameters DemoAt(const SimDate& d)
 {
     DemoParameters p;
-    p.year = d.year;
-    p.month = d.month;
-    p.day = d.day;
-    p.hour = d.hour;
-    p.minute = d.minute;
-    p.second = d.second;
+    p.date = d;
     return p;
 }
 
@@ -325,10 +192,8 @@ SimStoredRecord DescribeStoredRecord(int number, std::vector<std::uint8_t> bytes
         // The clock's BCD bytes print as their decimal digits.
         std::snprintf(date, sizeof date, "%02X/%02X/%02X %02X:%02X:%02X", at(0), at(1), at(2), at(3), at(4), at(5));
         out.dateText = date;
-        std::string* texts[] = {&out.company, &out.station, &out.circuit, &out.manufacturer,
-                                &out.model, &out.serialNumber, &out.kva, &out.operatorName};
-        for (std::size_t i = 0; i < 8; ++i)
-            *texts[i] = TextAt(bytes, kTextsOffset + kTextBytes * i);
+        for (const HeaderFieldInfo& field : kHeaderFields)
+            out.header.*field.member = TextAt(bytes, field.blockOffset);
     } else {
         std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         bool typeSeen = false;
@@ -350,14 +215,9 @@ SimStoredRecord DescribeStoredRecord(int number, std::vector<std::uint8_t> bytes
             } else if (key == "TYPE" && !typeSeen) {
                 typeSeen = true;
                 out.typeText = InstrumentTypeText(KeyValueTypeCode(value));
-            } else if (key == "COMPANY") out.company = value;
-            else if (key == "STATION") out.station = value;
-            else if (key == "CIRCUIT") out.circuit = value;
-            else if (key == "MFR") out.manufacturer = value;
-            else if (key == "MODEL") out.model = value;
-            else if (key == "SN") out.serialNumber = value;
-            else if (key == "KVA") out.kva = value;
-            else if (key == "OPERATOR") out.operatorName = value;
+            } else if (const HeaderFieldInfo* field = HeaderFieldByKey(key)) {
+                out.header.*field->member = value;
+            }
         }
     }
     out.bytes = std::move(bytes);
@@ -458,7 +318,7 @@ std::vector<std::uint8_t> InstrumentFormOf(const TestRecord& record, SimModel mo
         }
         if (record.textForm && record.recordText.find("RKZ TEST RESULTS") == std::string::npos)
             return AsBytes(record.recordText);
-        return AsBytes(KeyValueFromFields(record));
+        return AsBytes(EncodeKeyValueRecord(InstrumentRecordOf(record)));
     }
 
     const std::vector<std::uint8_t>& block = record.recordBlock;
@@ -468,16 +328,16 @@ std::vector<std::uint8_t> InstrumentFormOf(const TestRecord& record, SimModel mo
             problem = "the dynamic test has no record block";
             return {};
         }
-        std::vector<std::uint8_t> bytes(block.begin(), block.begin() + kHeaderBytes);
+        std::vector<std::uint8_t> bytes(block.begin(), block.begin() + kRecordHeaderSize);
         std::size_t sampleBytes = std::min(record.trace.samples.size(),
                                            static_cast<std::size_t>(std::max(record.trace.sampleCount, 0)) * kSampleSize);
         bytes.insert(bytes.end(), record.trace.samples.begin(), record.trace.samples.begin() + static_cast<std::ptrdiff_t>(sampleBytes));
         return bytes;
     }
     if (!ownBlock || record.textForm)
-        return BlockFromFields(record);
+        return EncodeStaticRecord(InstrumentRecordOf(record));
     std::size_t rows = std::min<std::size_t>(block[kCountOffset], kMaxBlockRows);
-    return std::vector<std::uint8_t>(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(kHeaderBytes + kRowBytes * rows));
+    return std::vector<std::uint8_t>(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(kRecordHeaderSize + kReadingRowSize * rows));
 }
 
 int LoadRecordFolder(const std::string& folder, SimModel model, std::vector<SimStoredRecord>& records,

@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "records/TestRecord.h"
 #include "sim/SimOptions.h"
 
 namespace tkan {
-
-class TestRecord;
 
 // One test in the simulated instrument's memory: the bytes it streams for
 // it, and what its directory listing says about it.
@@ -21,7 +20,7 @@ struct SimStoredRecord {
 
     std::string dateText;  // "MM/DD/YY HH:MM:SS"
     std::string typeText;
-    std::string company, station, circuit, manufacturer, model, serialNumber, kva, operatorName;
+    TestHeader header;  // the eight texts only
 };
 
 // Fills in the directory fields from the record's own bytes.

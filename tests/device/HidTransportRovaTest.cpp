@@ -7,7 +7,7 @@
 #include "settings/AppInfo.h"
 #include "device/HidTransport.h"
 #include "device/InstrumentContract.h"
-#include "device/ManualClock.h"
+#include "support/ManualClock.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
@@ -76,7 +76,7 @@ TEST_F(UsbConnectionTest, ReadDirectoryListsTheStoredRecordsInAnyReportLength)
         for (std::size_t i = 0; i < records.size(); ++i) {
             EXPECT_EQ(device.Directory()[i].testNumber, records[i].number);
             EXPECT_EQ(device.Directory()[i].dateText, records[i].dateText);
-            EXPECT_EQ(device.Directory()[i].company, records[i].company.substr(0, kDirectoryTextLength));
+            EXPECT_EQ(device.Directory()[i].company, records[i].header.company.substr(0, kDirectoryTextLength));
         }
         hid.Unplug();
     }

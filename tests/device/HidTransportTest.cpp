@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "device/InstrumentContract.h"
-#include "device/ManualClock.h"
+#include "support/ManualClock.h"
 #include "device/Timer.h"
 #include "sim/SimHidBackend.h"
 

@@ -2,19 +2,17 @@
 
 #include <chrono>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "settings/AppInfo.h"
-#include "device/ManualClock.h"
+#include "support/ManualClock.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
-#include "sim/PtySim.h"
-#include "sim/SimInstrument.h"
-#include "sim/SimRecords.h"
+#include "sim/SimOptions.h"
 #include "support/RecordingPrompter.h"
+#include "support/RunningPtySim.h"
 
 namespace tkan {
 namespace {
@@ -25,33 +23,6 @@ long MsSince(Clock::time_point start)
 {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
-
-// The simulated instrument answering on a pseudo-terminal of its own.
-class SimulatedInstrument {
-public:
-    explicit SimulatedInstrument(SimOptions options)
-        : engine_(options, DemoRecordSet(options.model, options.clockStart), clock_),
-          front_(engine_, options.baud, options.paced)
-    {
-        std::string error;
-        if (!front_.Start(error))
-            throw std::runtime_error("simulator: " + error);
-    }
-
-    const std::string& Path() const { return front_.SlavePath(); }
-
-    std::vector<std::string> Commands()
-    {
-        std::vector<std::string> log;
-        front_.Inspect([&](SimInstrument& engine) { log = engine.CommandLog(); });
-        return log;
-    }
-
-private:
-    SteadySimClock clock_;
-    SimInstrument engine_;
-    PtySim front_;
-};
 
 class RecordingTitle : public TitleSink {
 public:
@@ -92,9 +63,9 @@ SimOptions Instrument(SimModel model, int baud, std::vector<SimFault> faults = {
 
 TEST(RovaDeviceOnSimulator, FindsNineteenTwoHundredAfterTheFasterSpeedFailsAndKeepsIt)
 {
-    SimulatedInstrument sim(Instrument(SimModel::Tkan40, 19200));
+    test::RunningPtySim sim(Instrument(SimModel::Tkan40, 19200));
     SteadyTickSource ticks;
-    Program program(sim.Path(), ticks);
+    Program program(sim.SlavePath(), ticks);
     RovaDevice& device = *program.device;
 
     auto start = Clock::now();
@@ -110,15 +81,15 @@ TEST(RovaDeviceOnSimulator, FindsNineteenTwoHundredAfterTheFasterSpeedFailsAndKe
     EXPECT_EQ(program.serial->speed, 19200);
     EXPECT_EQ(program.title.title, "Brennix TKAN Software Version 1.13        [Connected Device:  TKAN]");
     EXPECT_TRUE(program.prompter.shown.empty());
-    EXPECT_EQ(sim.Commands(), (std::vector<std::string>{"B", "W", "B", "W"}));
+    EXPECT_EQ(sim.CommandLog(), (std::vector<std::string>{"B", "W", "B", "W"}));
 }
 
 TEST(RovaDeviceOnSimulator, NoAnswerAtEitherSpeedLeavesTheSpeedToBeFound)
 {
-    SimulatedInstrument sim(Instrument(SimModel::Tkan, 115200, {SimFault::Silence}));
+    test::RunningPtySim sim(Instrument(SimModel::Tkan, 115200, {SimFault::Silence}));
     // Time runs 10 times fast so that two 3-s probes take a fraction of that.
     test::ManualClock ticks;
-    Program program(sim.Path(), ticks);
+    Program program(sim.SlavePath(), ticks);
     program.pump.SetHook([&] { ticks.now += 100; });
 
     EXPECT_EQ(program.device->Connect(0), 0);
@@ -133,9 +104,9 @@ TEST(RovaDeviceOnSimulator, NoAnswerAtEitherSpeedLeavesTheSpeedToBeFound)
 
 TEST(RovaDeviceOnSimulator, RkzMeterIsFlaggedItsEntriesHaveNoTypeAndUnknownRecordsAreRefused)
 {
-    SimulatedInstrument sim(Instrument(SimModel::Rkz40, 115200));
+    test::RunningPtySim sim(Instrument(SimModel::Rkz40, 115200));
     SteadyTickSource ticks;
-    Program program(sim.Path(), ticks);
+    Program program(sim.SlavePath(), ticks);
     RovaDevice& device = *program.device;
 
     ASSERT_EQ(device.ReadDirectory(), 1);
@@ -158,9 +129,9 @@ TEST(RovaDeviceOnSimulator, RkzMeterIsFlaggedItsEntriesHaveNoTypeAndUnknownRecor
 
 TEST(RovaDeviceOnSimulator, AnOverfullDirectoryKeepsAHundredAndTheNextCommandIsClean)
 {
-    SimulatedInstrument sim(Instrument(SimModel::Tkan, 115200, {SimFault::ManyRecords}));
+    test::RunningPtySim sim(Instrument(SimModel::Tkan, 115200, {SimFault::ManyRecords}));
     SteadyTickSource ticks;
-    Program program(sim.Path(), ticks);
+    Program program(sim.SlavePath(), ticks);
     RovaDevice& device = *program.device;
 
     ASSERT_EQ(device.ReadDirectory(), 1);
@@ -176,9 +147,9 @@ TEST(RovaDeviceOnSimulator, AnOverfullDirectoryKeepsAHundredAndTheNextCommandIsC
 
 TEST(RovaDeviceOnSimulator, DirectoryRequestedFromAHandlerDuringConnectIsRefusedUnsent)
 {
-    SimulatedInstrument sim(Instrument(SimModel::Tkan, 115200));
+    test::RunningPtySim sim(Instrument(SimModel::Tkan, 115200));
     SteadyTickSource ticks;
-    Program program(sim.Path(), ticks);
+    Program program(sim.SlavePath(), ticks);
     RovaDevice& device = *program.device;
 
     int nested = -1;
@@ -188,7 +159,7 @@ TEST(RovaDeviceOnSimulator, DirectoryRequestedFromAHandlerDuringConnectIsRefused
     });
     ASSERT_EQ(device.Connect(1), 1);
     EXPECT_EQ(nested, 0);
-    EXPECT_EQ(sim.Commands(), (std::vector<std::string>{"B", "W"}));
+    EXPECT_EQ(sim.CommandLog(), (std::vector<std::string>{"B", "W"}));
     EXPECT_TRUE(program.prompter.shown.empty());
 }
 

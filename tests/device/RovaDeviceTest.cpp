@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "settings/AppInfo.h"
-#include "device/ManualClock.h"
-#include "device/PtyPeer.h"
-#include "device/ScriptedTransport.h"
+#include "support/ManualClock.h"
+#include "support/PtyPeer.h"
+#include "support/ScriptedTransport.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
 #include "support/RecordingPrompter.h"

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "device/ManualClock.h"
-#include "device/PtyPeer.h"
+#include "support/ManualClock.h"
+#include "support/PtyPeer.h"
 #include "device/Timer.h"
 #include "support/RecordingPrompter.h"
 #include "support/TempDir.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "device/ManualClock.h"
+#include "support/ManualClock.h"
 
 namespace tkan {
 namespace {

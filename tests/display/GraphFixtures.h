@@ -8,7 +8,7 @@
 #include "settings/AppInfo.h"
 #include "display/DisplayTest.h"
 #include "records/TestRecord.h"
-#include "sim/DemoRecords.h"
+#include "sim/RecordEncoder.h"
 #include "support/RecordingCanvas.h"
 
 namespace tkan::graphtest {

@@ -11,8 +11,8 @@
 #include <chrono>
 #include <string>
 
-#include "sim/PtySim.h"
-#include "sim/SimHarness.h"
+#include "support/SimHarness.h"
+#include "support/RunningPtySim.h"
 
 namespace tkan::test {
 namespace {
@@ -96,27 +96,10 @@ std::vector<SimStoredRecord> OneRecordOf(std::size_t size)
     return {DescribeStoredRecord(1, std::move(bytes), false)};
 }
 
-struct RunningSim {
-    RunningSim(SimOptions o, std::vector<SimStoredRecord> records)
-        : engine(o, std::move(records), clock), front(engine, o.baud, o.paced)
-    {
-        std::string error;
-        started = front.Start(error);
-        EXPECT_EQ(started, 1) << error;
-    }
-    explicit RunningSim(SimOptions o = {}) : RunningSim(o, DemoRecordSet(o.model, o.clockStart)) {}
-
-    SteadySimClock clock;
-    SimInstrument engine;
-    PtySim front;
-    int started = 0;
-};
-
 TEST(PtySim, ProbeVersionAndDirectoryThroughARawSerialClient)
 {
-    RunningSim sim;
-    ASSERT_EQ(sim.started, 1);
-    SerialClient port(sim.front.SlavePath(), B115200);
+    RunningPtySim sim;
+    SerialClient port(sim.SlavePath(), B115200);
     ASSERT_TRUE(port.Ok());
 
     port.Send("B\r");
@@ -134,9 +117,8 @@ TEST(PtySim, AnswersOnlyAtItsOwnSpeed)
 {
     SimOptions o;
     o.baud = 115200;
-    RunningSim sim(o);
-    ASSERT_EQ(sim.started, 1);
-    SerialClient port(sim.front.SlavePath(), B19200);
+    RunningPtySim sim(o);
+    SerialClient port(sim.SlavePath(), B19200);
     ASSERT_TRUE(port.Ok());
 
     port.Send("B\r");
@@ -148,8 +130,8 @@ TEST(PtySim, AnswersOnlyAtItsOwnSpeed)
     // A 19200 instrument does not hear a 115200 port.
     SimOptions slow;
     slow.baud = 19200;
-    RunningSim sim2(slow);
-    SerialClient port2(sim2.front.SlavePath(), B115200);
+    RunningPtySim sim2(slow);
+    SerialClient port2(sim2.SlavePath(), B115200);
     port2.Send("B\r");
     EXPECT_EQ(port2.Read("", 4, 500), "");
     port2.SetSpeed(B19200);
@@ -159,8 +141,8 @@ TEST(PtySim, AnswersOnlyAtItsOwnSpeed)
 
 TEST(PtySim, WrongFramingIsNotUnderstood)
 {
-    RunningSim sim;
-    SerialClient port(sim.front.SlavePath(), B115200);
+    RunningPtySim sim;
+    SerialClient port(sim.SlavePath(), B115200);
     termios t{};
     tcgetattr(port.Fd(), &t);
     // Two stop bits: the one framing error a pseudo-terminal keeps (it
@@ -177,8 +159,8 @@ TEST(PtySim, OutputIsPacedAtTheLineRate)
     const std::size_t size = 3840;
     SimOptions o;
     o.baud = 19200;
-    RunningSim sim(o, OneRecordOf(size));
-    SerialClient port(sim.front.SlavePath(), B19200);
+    RunningPtySim sim(o, OneRecordOf(size));
+    SerialClient port(sim.SlavePath(), B19200);
     port.Send("r");
     auto start = Clock::now();
     std::string got = port.Read("\r\nDONE\r\n");
@@ -189,8 +171,8 @@ TEST(PtySim, OutputIsPacedAtTheLineRate)
 
     SimOptions fast = o;
     fast.paced = false;
-    RunningSim unpaced(fast, OneRecordOf(size));
-    SerialClient port2(unpaced.front.SlavePath(), B19200);
+    RunningPtySim unpaced(fast, OneRecordOf(size));
+    SerialClient port2(unpaced.SlavePath(), B19200);
     port2.Send("r");
     start = Clock::now();
     got = port2.Read("\r\nDONE\r\n");
@@ -201,18 +183,16 @@ TEST(PtySim, OutputIsPacedAtTheLineRate)
 
 TEST(PtySim, PortClosedAndReopenedKeepsTalking)
 {
-    RunningSim sim;
+    RunningPtySim sim;
     {
-        SerialClient port(sim.front.SlavePath(), B115200);
+        SerialClient port(sim.SlavePath(), B115200);
         port.Send("B\r");
         EXPECT_EQ(port.Read("", 4), "OK\r\n");
     }
-    SerialClient again(sim.front.SlavePath(), B115200);
+    SerialClient again(sim.SlavePath(), B115200);
     again.Send("W");
     EXPECT_EQ(again.Read("\r\n"), "TKAN V2.31\r\n");
-    std::vector<std::string> log;
-    sim.front.Inspect([&](SimInstrument& e) { log = e.CommandLog(); });
-    EXPECT_EQ(log, (std::vector<std::string>{"B", "W"}));
+    EXPECT_EQ(sim.CommandLog(), (std::vector<std::string>{"B", "W"}));
 }
 
 TEST(PtySim, DroppedLinkHangsUpThePort)
@@ -220,12 +200,12 @@ TEST(PtySim, DroppedLinkHangsUpThePort)
     SimOptions o;
     o.faults = {SimFault::LinkDrop};
     o.paced = false;
-    RunningSim sim(o);
-    SerialClient port(sim.front.SlavePath(), B115200);
+    RunningPtySim sim(o);
+    SerialClient port(sim.SlavePath(), B115200);
     port.Send("r");
     std::string got = port.Read("", 0, 2000);
     EXPECT_GT(got.size(), 0u);
-    EXPECT_TRUE(sim.front.LinkDropped());
+    EXPECT_TRUE(sim.LinkDropped());
     char b;
     EXPECT_LE(read(port.Fd(), &b, 1), 0) << "the port reads end of file or fails";
 }

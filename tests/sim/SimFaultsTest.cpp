@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "sim/SimHarness.h"
+#include "support/SimHarness.h"
 
 namespace tkan::test {
 namespace {

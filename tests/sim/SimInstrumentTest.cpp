@@ -4,7 +4,7 @@
 #include <string>
 
 #include "records/TestRecord.h"
-#include "sim/SimHarness.h"
+#include "support/SimHarness.h"
 
 namespace tkan::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "records/TestRecord.h"
-#include "sim/SimHarness.h"
+#include "support/SimHarness.h"
 #include "sim/SimRecords.h"
 #include "support/TempDir.h"
 

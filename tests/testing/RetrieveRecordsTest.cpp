@@ -10,7 +10,7 @@
 #include "platform/Paths.h"
 #include "support/TempDir.h"
 #include "testing/RetrieveRecords.h"
-#include "testing/TestingRig.h"
+#include "support/TestingRig.h"
 
 namespace tkan::test {
 namespace {

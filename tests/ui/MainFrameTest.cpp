@@ -29,9 +29,6 @@
 #include "device/Timer.h"
 #include "display/qt/UlkView.h"
 #include "sim/PtySim.h"
-#include "sim/SimClock.h"
-#include "sim/SimInstrument.h"
-#include "sim/SimRecords.h"
 #include "support/DemoFiles.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingPrompter.h"
@@ -393,9 +390,8 @@ TEST_F(MainFrameTest, TheTitleNeverNamesTheFileAndTakesTheDeviceMarkOnce)
     EXPECT_EQ(frame->windowFilePath(), QString());
 
     SimOptions options;
-    SteadySimClock clock;
-    SimInstrument engine(options, DemoRecordSet(options.model, options.clockStart), clock);
-    PtySim sim(engine, options.baud, false);
+    options.paced = false;
+    PtySim sim(options);
     std::string error;
     ASSERT_EQ(sim.Start(error), 1) << error;
     serial.comDevice = sim.SlavePath();

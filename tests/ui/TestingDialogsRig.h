@@ -15,7 +15,7 @@
 #include <functional>
 #include <string>
 
-#include "testing/TestingRig.h"
+#include "support/TestingRig.h"
 #include "platform/qt/QtMessagePump.h"
 
 namespace tkan::test {

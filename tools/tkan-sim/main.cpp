@@ -9,13 +9,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "sim/PtySim.h"
-#include "sim/SimClock.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimOptions.h"
 #include "sim/SimRecords.h"
@@ -44,14 +42,6 @@ void Usage(std::FILE* to)
     std::fprintf(to, "\n");
 }
 
-tkan::SimDate Today()
-{
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
-}
-
 int Fail(const std::string& text)
 {
     std::fprintf(stderr, "tkan-sim: %s\n", text.c_str());
@@ -63,7 +53,7 @@ int Fail(const std::string& text)
 int main(int argc, char** argv)
 {
     tkan::SimOptions options;
-    options.clockStart = Today();
+    options.clockStart = tkan::SimDate::Today();
     std::string recordsDir;
 
     for (int i = 1; i < argc; ++i) {
@@ -132,10 +122,9 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    tkan::SteadySimClock clock;
-    tkan::SimInstrument engine(options, std::move(records), clock);
-    const std::size_t recordCount = engine.Records().size();
-    tkan::PtySim front(engine, options.baud, options.paced);
+    tkan::PtySim front(options, std::move(records));
+    std::size_t recordCount = 0;
+    front.Inspect([&](tkan::SimInstrument& engine) { recordCount = engine.Records().size(); });
     std::string error;
     if (!front.Start(error)) {
         std::fprintf(stderr, "tkan-sim: %s\n", error.c_str());

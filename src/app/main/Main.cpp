@@ -4,7 +4,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -28,49 +27,10 @@
 #include "device/hidapi/HidapiBackend.h"
 #include "display/qt/UlkView.h"
 #include "sim/PtySim.h"
-#include "sim/SimClock.h"
-#include "sim/SimInstrument.h"
-#include "sim/SimRecords.h"
 #include "testing/TestingContext.h"
 #include "platform/qt/QtMessagePump.h"
 
 namespace {
-
-tkan::SimDate Today()
-{
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
-}
-
-// The built-in instrument of --simulate: a TKAN with the demonstration
-// records, answering on a pseudo-terminal at its line speed.
-class Simulation {
-public:
-    Simulation()
-        : options_(MakeOptions()),
-          engine_(options_, tkan::DemoRecordSet(options_.model, options_.clockStart), clock_),
-          front_(engine_, options_.baud, options_.paced)
-    {
-    }
-
-    int Start(std::string& error) { return front_.Start(error); }
-    const std::string& Port() const { return front_.SlavePath(); }
-
-private:
-    static tkan::SimOptions MakeOptions()
-    {
-        tkan::SimOptions options;
-        options.clockStart = Today();
-        return options;
-    }
-
-    tkan::SimOptions options_;
-    tkan::SteadySimClock clock_;
-    tkan::SimInstrument engine_;
-    tkan::PtySim front_;
-};
 
 std::string CurrentFolder()
 {
@@ -115,16 +75,20 @@ int main(int argc, char** argv)
     tkan::HidTransport usb(hid, ticks, pump);
     tkan::RovaDevice device(serial, &usb, settings, prompter);
 
-    std::unique_ptr<Simulation> simulation;
+    // The built-in instrument of --simulate: a TKAN with the demonstration
+    // records, answering on a pseudo-terminal at its line speed.
+    std::unique_ptr<tkan::PtySim> simulation;
     std::optional<std::string> simulatedPort;
     if (line.simulate) {
-        simulation = std::make_unique<Simulation>();
+        tkan::SimOptions options;
+        options.clockStart = tkan::SimDate::Today();
+        simulation = std::make_unique<tkan::PtySim>(options);
         std::string error;
         if (!simulation->Start(error)) {
             prompter.Message(tkan::MessageStyle::Warning, "The simulated instrument did not start: " + error);
             return 1;
         }
-        simulatedPort = simulation->Port();
+        simulatedPort = simulation->SlavePath();
     }
 
     tkan::CUlkApp app(store, settings, recent, serial);

@@ -116,7 +116,7 @@ TEST_F(CliDump, TextFormAndOldAnalyserLayoutsLoad)
 
     p.testType = 5;
     p.seconds = 2;
-    p.station = "Old Mill";
+    p.header.station = "Old Mill";
     std::vector<std::uint8_t> old = {'T', 'K', 'A', 'N'};
     old.resize(256, 0);
     std::vector<std::uint8_t> record = BuildDynamicRecord(p);

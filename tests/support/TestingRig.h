@@ -5,24 +5,23 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "settings/AppInfo.h"
 #include "device/HidTransport.h"
-#include "device/ManualClock.h"
+#include "support/ManualClock.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
 #include "sim/DemoRecords.h"
-#include "sim/PtySim.h"
 #include "sim/SimHidBackend.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimRecords.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingPrompter.h"
+#include "support/RunningPtySim.h"
 #include "testing/DynamicTest.h"
 #include "testing/TestDlg.h"
 #include "testing/TestingContext.h"
@@ -115,11 +114,7 @@ public:
         serial->speed = 0;
         if (link == Link::Serial) {
             settings.USBEnable = 0;
-            engine_ = std::make_unique<SimInstrument>(options, std::move(records), simClock_);
-            front_ = std::make_unique<PtySim>(*engine_, options.baud, options.paced);
-            std::string error;
-            if (!front_->Start(error))
-                throw std::runtime_error("simulator: " + error);
+            front_ = std::make_unique<RunningPtySim>(options, std::move(records));
             serial->comDevice = front_->SlavePath();
         } else {
             settings.USBEnable = 1;
@@ -163,9 +158,7 @@ public:
 
     std::vector<std::string> Commands()
     {
-        std::vector<std::string> log;
-        WithEngine([&](SimInstrument& e) { log = e.CommandLog(); });
-        return log;
+        return front_ ? front_->CommandLog() : hid->Instrument()->CommandLog();
     }
 
     // Runs when the pump has been running for longer than limitMs of program
@@ -205,9 +198,7 @@ private:
     }
 
     Link link_;
-    SteadySimClock simClock_;
-    std::unique_ptr<SimInstrument> engine_;
-    std::unique_ptr<PtySim> front_;
+    std::unique_ptr<RunningPtySim> front_;
     std::unique_ptr<SimHidBackend> backend_;
     std::unique_ptr<HidTransport> usb_;
 
@@ -358,7 +349,7 @@ inline SimStoredRecord StaticRecord(int number, int readings, const std::string&
     DemoParameters p;
     p.testType = 1;
     p.readingCount = readings;
-    p.company = company;
+    p.header.company = company;
     p.seed = static_cast<std::uint64_t>(number);
     return DescribeStoredRecord(number, BuildStaticRecord(p), false);
 }

@@ -7,7 +7,7 @@
 
 #include "records/TestRecord.h"
 #include "support/TempDir.h"
-#include "testing/TestingRig.h"
+#include "support/TestingRig.h"
 
 namespace tkan::test {
 namespace {
