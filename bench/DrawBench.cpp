@@ -22,7 +22,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "display/DisplayTest.h"
 #include "display/qt/QtCanvas.h"
 #include "records/TestRecord.h"

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "records/Codepage.h"
+#include "platform/Codepage.h"
 
 namespace tkan::cli {
 

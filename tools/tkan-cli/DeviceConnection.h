@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "device/HidBackend.h"
 #include "device/HidTransport.h"
 #include "device/RovaDevice.h"

@@ -11,7 +11,7 @@
 #include "Commands.h"
 #include "DeviceConnection.h"
 #include "platform/SettingsStore.h"
-#include "records/Codepage.h"
+#include "platform/Codepage.h"
 #include "testing/TestingContext.h"
 #include "testing/XferDlg.h"
 

@@ -8,7 +8,7 @@
 #include "Commands.h"
 #include "DeviceConnection.h"
 #include "device/RovaDevice.h"
-#include "records/Codepage.h"
+#include "platform/Codepage.h"
 
 namespace tkan::cli {
 

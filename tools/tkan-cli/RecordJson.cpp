@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "records/Codepage.h"
+#include "platform/Codepage.h"
 #include "records/TestRecord.h"
 
 namespace tkan::cli {

@@ -3,7 +3,7 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
-#include "records/Codepage.h"
+#include "platform/Codepage.h"
 #include "records/TestRecord.h"
 
 namespace tkan::cli {
