@@ -323,15 +323,6 @@ public:
         return 1;
     }
 
-    int ReadLine(std::string& text, std::size_t capacity, int) override
-    {
-        const std::size_t from = at_;
-        const int result = fuzz::TakeLine(pending_, at_, text, capacity);
-        served_.insert(served_.end(), pending_.begin() + static_cast<std::ptrdiff_t>(from),
-                       pending_.begin() + static_cast<std::ptrdiff_t>(at_));
-        return result;
-    }
-
     int ReadExact(std::span<std::uint8_t> buffer, int) override
     {
         for (std::uint8_t& b : buffer) {

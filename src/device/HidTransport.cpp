@@ -240,26 +240,6 @@ int HidTransport::ReadExact(std::span<std::uint8_t> buffer, int timeoutMs)
     return 1;
 }
 
-int HidTransport::ReadLine(std::string& text, std::size_t capacity, int timeoutMs)
-{
-    text.clear();
-    for (;;) {
-        // One place is kept for the terminator the callers' fixed-size
-        // buffers need.
-        if (text.size() + 1 >= capacity)
-            return 0;
-        std::uint8_t byte = 0;
-        if (!ReadExact(std::span(&byte, 1), timeoutMs))
-            return 0;
-        if (byte == instrument::kCarriageReturn) {
-            std::uint8_t lineFeed = 0;
-            ReadExact(std::span(&lineFeed, 1), timeoutMs);
-            return 1;
-        }
-        text.push_back(byte == 0 ? ' ' : static_cast<char>(byte));
-    }
-}
-
 int HidTransport::ReadAvailable(std::span<std::uint8_t> transfer, std::size_t totalSoFar, std::size_t capacity,
                                 std::size_t& received, int timeoutMs)
 {

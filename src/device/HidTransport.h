@@ -62,7 +62,6 @@ public:
     // The time-out applies to each input report; window handlers run every
     // 100 ms of waiting, and the abort flag is looked at then.
     int ReadExact(std::span<std::uint8_t> buffer, int timeoutMs) override;
-    int ReadLine(std::string& text, std::size_t capacity, int timeoutMs) override;
     // Bulk read of a record stream: whole reports, zero fill included, until
     // the capacity is used or the end marker has arrived (data returned
     // through the marker). Silence for the time-out ends the stream: success,

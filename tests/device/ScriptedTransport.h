@@ -29,21 +29,6 @@ public:
     int SendText(const std::string& text) override { return Accept(text); }
     int Write(std::span<const std::uint8_t> data) override { return Accept(std::string(data.begin(), data.end())); }
 
-    int ReadLine(std::string& text, std::size_t capacity, int) override
-    {
-        text.clear();
-        for (char c = 0; text.size() + 1 < capacity; text.push_back(c == '\0' ? ' ' : c)) {
-            if (!Take(c))
-                return 0;
-            if (c == '\r') {
-                if (input_.starts_with('\n'))
-                    input_.erase(0, 1);
-                return 1;
-            }
-        }
-        return 0;
-    }
-
     int ReadExact(std::span<std::uint8_t> buffer, int) override
     {
         for (std::uint8_t& byte : buffer) {
