@@ -66,7 +66,8 @@ public:
     // the capacity is used or the end marker has arrived (data returned
     // through the marker). Silence for the time-out ends the stream: success,
     // and the device is closed so that the next command searches afresh.
-    // Window handlers do not run while it waits.
+    // Window handlers run between reports and every 100 ms of waiting; the
+    // abort flag fails the read then.
     int ReadAvailable(std::span<std::uint8_t> transfer, std::size_t totalSoFar, std::size_t capacity,
                       std::size_t& received, int timeoutMs) override;
     // Drops the rest of the current input report.
@@ -90,9 +91,9 @@ private:
 
     bool Discover();
     bool SendReports(std::span<const std::uint8_t> data);
-    // Arms a read, lets a queued command go, then waits for the report:
-    // stepwise with window handlers between steps, or in one wait.
-    Report ReadReport(int timeoutMs, bool stepwise, std::size_t& length);
+    // Arms a read, lets a queued command go, then waits for the report in
+    // steps with window handlers between them.
+    Report ReadReport(int timeoutMs, std::size_t& length);
     bool NextPayloadReport(int timeoutMs);
     void Reset();
 
