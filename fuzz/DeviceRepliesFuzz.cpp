@@ -45,6 +45,7 @@ public:
 
     int Open() override { return 1; }
     int Close() override { return 1; }
+    bool IsOpen() const override { return true; }
     int SendText(const std::string& text) override { return Sent(text.size()); }
     int Write(std::span<const std::uint8_t> data) override { return Sent(data.size()); }
 

@@ -299,6 +299,7 @@ public:
 
     int Open() override { return 1; }
     int Close() override { return 1; }
+    bool IsOpen() const override { return true; }
     int SendText(const std::string& text) override
     {
         const Bytes bytes = AsBytes(text);

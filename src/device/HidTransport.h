@@ -47,6 +47,7 @@ public:
     // searches again.
     int Close() override;
     bool IsConnected() const { return device_ != nullptr; }
+    bool IsOpen() const override { return IsConnected(); }
 
     // Sends now, in reports of at most 60 payload bytes 100 ms apart, trying
     // the whole data up to three times. After the third failure the device is

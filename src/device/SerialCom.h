@@ -52,7 +52,7 @@ public:
 
     // comDevice, or /dev/ttyS<n-1> for port n (COM1 is /dev/ttyS0).
     std::string DeviceName() const;
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const override { return fd_ >= 0; }
 
     int Open() override;
     int Close() override;

@@ -23,6 +23,7 @@ public:
     // Opens the link if it is not open; 1 when it is open afterwards.
     virtual int Open() = 0;
     virtual int Close() = 0;
+    virtual bool IsOpen() const = 0;
 
     // Hands a command text to the link. The serial port writes it now; the
     // USB link holds it until its next read is posted, so that the reply
