@@ -78,13 +78,28 @@ int EntryNumber(std::string_view text)
     return error == std::errc() ? number : 0;
 }
 
-bool EndsWithMarker(std::span<const std::uint8_t> data)
+// True when the stream's end marker stands in `data` at `at`.
+bool MarkerAt(std::span<const std::uint8_t> data, std::size_t at)
 {
     const std::string_view marker = instrument::kStreamEndMarker;
-    if (data.size() < marker.size())
-        return false;
-    return std::equal(marker.begin(), marker.end(), data.end() - static_cast<std::ptrdiff_t>(marker.size()),
+    return at <= data.size() && data.size() - at >= marker.size() &&
+           std::equal(marker.begin(), marker.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
                       [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; });
+}
+
+bool EndsWithMarker(std::span<const std::uint8_t> data)
+{
+    const std::size_t length = instrument::kStreamEndMarker.size();
+    return data.size() >= length && MarkerAt(data, data.size() - length);
+}
+
+// An instrument with nothing to send over USB: its end marker in the first
+// report, where the bulk read does not look for it, then zero fill.
+bool OnlyEndMarker(std::span<const std::uint8_t> data)
+{
+    return MarkerAt(data, 0) &&
+           std::all_of(data.begin() + static_cast<std::ptrdiff_t>(instrument::kStreamEndMarker.size()), data.end(),
+                       [](std::uint8_t b) { return b == 0; });
 }
 
 std::string CurrentCommand(int amperes)
@@ -559,8 +574,11 @@ StreamEnd RovaDevice::DownloadStream(std::span<std::uint8_t> buffer, std::size_t
             return StreamEnd::ReadFailed;
         }
         // Silence ends the data as the marker does.
-        if (received == 0)
+        if (received == 0) {
+            if (OnlyEndMarker(buffer.first(total)))
+                total = 0;
             return StreamEnd::Complete;
+        }
         total += received;
         if (watch.progress)
             watch.progress(total);

@@ -32,6 +32,13 @@ bool CanOpenForReading(const std::string& path)
     return file.is_open();
 }
 
+// The record block names a test type; a text holds a reading, which only a
+// TYPE line opens. Anything else is not a test, whatever bytes came.
+bool HoldsTest(const TestRecord& record)
+{
+    return record.textForm ? record.readingCount > 0 : record.testType != 0;
+}
+
 std::string CurrentFolder()
 {
     std::error_code error;
@@ -171,6 +178,12 @@ int CXferDlg::ReadFailed()
     return 0;
 }
 
+int CXferDlg::NoRecordData()
+{
+    context_.prompter.Message(MessageStyle::Tkan, "No record data arrived from the device");
+    return 0;
+}
+
 int CXferDlg::DownloadRecord(int number, const std::string& fileName)
 {
     RovaDevice& device = context_.device;
@@ -225,12 +238,16 @@ int CXferDlg::DownloadRecord(int number, const std::string& fileName)
         break;
     }
     buffer[total] = 0;
+    // Saved, an empty record would replace whatever test the file held.
+    if (total == 0)
+        return NoRecordData();
 
     TestRecord record;
     record.prompter = &context_.prompter;
     record.textForm = device.IsRkzMeter != 0;
     record.trace.durationLimit = durationLimit;
-    record.BuildFromInstrument(buffer.data(), total);
+    if (!record.BuildFromInstrument(buffer.data(), total) || !HoldsTest(record))
+        return NoRecordData();
     if (headerGiven) {
         TestHeader& h = record.header;
         h.company = headerTexts[0];

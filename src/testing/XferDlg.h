@@ -119,6 +119,7 @@ private:
     void ShowTexts();
     void ShowProgress(std::size_t total, bool force);
     int ReadFailed();
+    int NoRecordData();
 
     TestingContext& context_;
     TransferView* view_ = nullptr;
