@@ -153,8 +153,6 @@ public:
     const std::string& BaseTitle() const { return baseTitle_; }
     // True while an exchange waits for the instrument.
     bool IsBusy() const { return busy_ > 0; }
-    // A stream the instrument may still be sending, to be read empty first.
-    bool StreamLeftOver() const { return streamLeftOver_; }
 
 private:
     class Exchange;
@@ -171,7 +169,6 @@ private:
     bool SerialProbeAnswered();
     int GetVersionNow(std::string& reply);
     void MarkTitle();
-    int SendCommand(std::string_view command);
     int SendCommandByte(std::string_view command);
     // Reads what is left of a stream, up to its end marker or silence.
     void DrainStream();
@@ -188,6 +185,8 @@ private:
     std::array<DirectoryEntry, instrument::kMaxDirectoryEntries> directory_{};
     std::string baseTitle_;
     int busy_ = 0;
+    // A stream the instrument may still be sending, to be read empty
+    // before the next command.
     bool streamLeftOver_ = false;
 };
 
