@@ -45,18 +45,9 @@ public:
 
     int Open() override { return 1; }
     int Close() override { return 1; }
+    bool IsOpen() const override { return true; }
     int SendText(const std::string& text) override { return Sent(text.size()); }
     int Write(std::span<const std::uint8_t> data) override { return Sent(data.size()); }
-
-    int ReadLine(std::string& text, std::size_t capacity, int) override
-    {
-        fuzz::Require(capacity >= 2, "a line read has room for a character");
-        if (abort_) {
-            text.clear();
-            return 0;
-        }
-        return fuzz::TakeLine(input_, pos_, text, capacity);
-    }
 
     int ReadExact(std::span<std::uint8_t> buffer, int) override
     {

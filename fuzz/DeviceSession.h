@@ -27,28 +27,6 @@
 
 namespace tkan::fuzz {
 
-// One line of an instrument's output from `bytes` at `pos`, as the
-// transports split it: up to a CR (a CR LF pair taken whole), NULs shown as
-// spaces, and 0 when the line fills `capacity` less its terminator or the
-// bytes run out first. `pos` moves past what was taken.
-inline int TakeLine(std::span<const std::uint8_t> bytes, std::size_t& pos, std::string& text,
-                    std::size_t capacity)
-{
-    text.clear();
-    while (pos < bytes.size()) {
-        const char c = static_cast<char>(bytes[pos++]);
-        if (c == '\r') {
-            if (pos < bytes.size() && bytes[pos] == '\n')
-                ++pos;
-            return 1;
-        }
-        text.push_back(c == '\0' ? ' ' : c);
-        if (text.size() + 1 >= capacity)
-            return 0;
-    }
-    return 0;
-}
-
 // A clock that moves only when something sleeps on it, so every delay and
 // pause of the program ends at once.
 class InstantTicks : public TickSource {

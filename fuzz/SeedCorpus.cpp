@@ -247,6 +247,7 @@ public:
 
     int Open() override { return 1; }
     int Close() override { return 1; }
+    bool IsOpen() const override { return true; }
     int SendText(const std::string& text) override
     {
         const Bytes bytes = AsBytes(text);
@@ -269,15 +270,6 @@ public:
             pending_.insert(pending_.end(), out.begin(), out.end());
         }
         return 1;
-    }
-
-    int ReadLine(std::string& text, std::size_t capacity, int) override
-    {
-        const std::size_t from = at_;
-        const int result = fuzz::TakeLine(pending_, at_, text, capacity);
-        served_.insert(served_.end(), pending_.begin() + static_cast<std::ptrdiff_t>(from),
-                       pending_.begin() + static_cast<std::ptrdiff_t>(at_));
-        return result;
     }
 
     int ReadExact(std::span<std::uint8_t> buffer, int) override

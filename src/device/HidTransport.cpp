@@ -16,7 +16,7 @@ constexpr std::size_t kChunkBytes = 60;
 constexpr std::uint32_t kChunkPauseMs = 100;
 constexpr int kWriteAttempts = 3;
 constexpr std::uint32_t kRetryPauseMs = 100;
-// A line read lets window handlers run this often while it waits.
+// A read lets window handlers run this often while it waits for a report.
 constexpr std::uint32_t kWaitStepMs = 100;
 // Room for the largest input report the firmware family has; a device that
 // claims more gets a buffer of its own size.
@@ -162,7 +162,7 @@ int HidTransport::FlushPending()
     return Write(bytes);
 }
 
-HidTransport::Report HidTransport::ReadReport(int timeoutMs, bool stepwise, std::size_t& length)
+HidTransport::Report HidTransport::ReadReport(int timeoutMs, std::size_t& length)
 {
     length = 0;
     if (!device_)
@@ -180,7 +180,7 @@ HidTransport::Report HidTransport::ReadReport(int timeoutMs, bool stepwise, std:
 
     std::uint32_t left = ResolveTimeout(timeoutMs);
     for (;;) {
-        std::uint32_t step = stepwise ? std::min(left, kWaitStepMs) : left;
+        std::uint32_t step = std::min(left, kWaitStepMs);
         HidReadResult result = device_->WaitRead(input_, step, length);
         if (result == HidReadResult::Arrived) {
             length = std::min(length, input_.size());
@@ -192,14 +192,12 @@ HidTransport::Report HidTransport::ReadReport(int timeoutMs, bool stepwise, std:
             Close();
             return Report::Failed;
         }
-        if (stepwise) {
-            pump_.PumpWaitingMessages();
-            if (!device_)  // a handler closed the link
-                return Report::Failed;
-            if (abort_) {
-                device_->CancelRead();
-                return Report::Aborted;
-            }
+        pump_.PumpWaitingMessages();
+        if (!device_)  // a handler closed the link
+            return Report::Failed;
+        if (abort_) {
+            device_->CancelRead();
+            return Report::Aborted;
         }
         left -= step;
         if (left == 0) {
@@ -213,7 +211,7 @@ bool HidTransport::NextPayloadReport(int timeoutMs)
 {
     Reset();
     std::size_t length = 0;
-    if (ReadReport(timeoutMs, true, length) != Report::Arrived)
+    if (ReadReport(timeoutMs, length) != Report::Arrived)
         return false;
     // The payload runs to the last non-zero byte, so a zero inside a reply
     // is handed out where it stands and nothing after it is lost.
@@ -240,26 +238,6 @@ int HidTransport::ReadExact(std::span<std::uint8_t> buffer, int timeoutMs)
     return 1;
 }
 
-int HidTransport::ReadLine(std::string& text, std::size_t capacity, int timeoutMs)
-{
-    text.clear();
-    for (;;) {
-        // One place is kept for the terminator the callers' fixed-size
-        // buffers need.
-        if (text.size() + 1 >= capacity)
-            return 0;
-        std::uint8_t byte = 0;
-        if (!ReadExact(std::span(&byte, 1), timeoutMs))
-            return 0;
-        if (byte == instrument::kCarriageReturn) {
-            std::uint8_t lineFeed = 0;
-            ReadExact(std::span(&lineFeed, 1), timeoutMs);
-            return 1;
-        }
-        text.push_back(byte == 0 ? ' ' : static_cast<char>(byte));
-    }
-}
-
 int HidTransport::ReadAvailable(std::span<std::uint8_t> transfer, std::size_t totalSoFar, std::size_t capacity,
                                 std::size_t& received, int timeoutMs)
 {
@@ -276,8 +254,16 @@ int HidTransport::ReadAvailable(std::span<std::uint8_t> transfer, std::size_t to
     std::size_t end = start;
     while (end < limit) {
         if (remaining_ == 0) {
+            // Window handlers run between reports as well as while one is
+            // awaited, so Abort acts at once even when an instrument trickles
+            // its reports and the block never fills.
+            if (end > start) {
+                pump_.PumpWaitingMessages();
+                if (!device_ || abort_)
+                    return 0;
+            }
             std::size_t length = 0;
-            Report result = ReadReport(timeoutMs, false, length);
+            Report result = ReadReport(timeoutMs, length);
             if (result == Report::TimedOut) {
                 // Silence ends the stream. The instrument may be stuck in
                 // it, so the next command starts from a fresh search.

@@ -47,6 +47,7 @@ public:
     // searches again.
     int Close() override;
     bool IsConnected() const { return device_ != nullptr; }
+    bool IsOpen() const override { return IsConnected(); }
 
     // Sends now, in reports of at most 60 payload bytes 100 ms apart, trying
     // the whole data up to three times. After the third failure the device is
@@ -62,12 +63,12 @@ public:
     // The time-out applies to each input report; window handlers run every
     // 100 ms of waiting, and the abort flag is looked at then.
     int ReadExact(std::span<std::uint8_t> buffer, int timeoutMs) override;
-    int ReadLine(std::string& text, std::size_t capacity, int timeoutMs) override;
     // Bulk read of a record stream: whole reports, zero fill included, until
     // the capacity is used or the end marker has arrived (data returned
     // through the marker). Silence for the time-out ends the stream: success,
     // and the device is closed so that the next command searches afresh.
-    // Window handlers do not run while it waits.
+    // Window handlers run between reports and every 100 ms of waiting; the
+    // abort flag fails the read then.
     int ReadAvailable(std::span<std::uint8_t> transfer, std::size_t totalSoFar, std::size_t capacity,
                       std::size_t& received, int timeoutMs) override;
     // Drops the rest of the current input report.
@@ -91,9 +92,9 @@ private:
 
     bool Discover();
     bool SendReports(std::span<const std::uint8_t> data);
-    // Arms a read, lets a queued command go, then waits for the report:
-    // stepwise with window handlers between steps, or in one wait.
-    Report ReadReport(int timeoutMs, bool stepwise, std::size_t& length);
+    // Arms a read, lets a queued command go, then waits for the report in
+    // steps with window handlers between them.
+    Report ReadReport(int timeoutMs, std::size_t& length);
     bool NextPayloadReport(int timeoutMs);
     void Reset();
 

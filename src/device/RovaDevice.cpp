@@ -1,10 +1,12 @@
 #include "device/RovaDevice.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "settings/AppInfo.h"
 #include "device/SerialCom.h"
@@ -15,6 +17,9 @@
 namespace tkan {
 
 namespace {
+
+// Replies to the test-start commands are read into lines of this size.
+constexpr std::size_t kReplyLineCapacity = 128;
 
 constexpr char kCantSend[] = "Can't send data to device";
 constexpr char kNotAvailable[] = "Device not available";
@@ -72,6 +77,38 @@ int EntryNumber(std::string_view text)
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     (void)end;
     return error == std::errc() ? number : 0;
+}
+
+// True when the stream's end marker stands in `data` at `at`.
+bool MarkerAt(std::span<const std::uint8_t> data, std::size_t at)
+{
+    const std::string_view marker = instrument::kStreamEndMarker;
+    return at <= data.size() && data.size() - at >= marker.size() &&
+           std::equal(marker.begin(), marker.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
+                      [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; });
+}
+
+bool EndsWithMarker(std::span<const std::uint8_t> data)
+{
+    const std::size_t length = instrument::kStreamEndMarker.size();
+    return data.size() >= length && MarkerAt(data, data.size() - length);
+}
+
+// An instrument with nothing to send over USB: its end marker in the first
+// report, where the bulk read does not look for it, then zero fill.
+bool OnlyEndMarker(std::span<const std::uint8_t> data)
+{
+    return MarkerAt(data, 0) &&
+           std::all_of(data.begin() + static_cast<std::ptrdiff_t>(instrument::kStreamEndMarker.size()), data.end(),
+                       [](std::uint8_t b) { return b == 0; });
+}
+
+std::string CurrentCommand(int amperes)
+{
+    std::array<char, 16> command{};
+    std::snprintf(command.data(), command.size(), instrument::kTestCurrentFormat,
+                  static_cast<unsigned>(std::clamp(amperes, 0, 255)));
+    return command.data();
 }
 
 std::string LoadCommand(int number)
@@ -198,6 +235,7 @@ int RovaDevice::ConnectNow(int showErrors)
     // device command, so it is the place where the old abort ends.
     if (Transport* transport = Active())
         transport->SetAbort(0);
+    DrainLeftOverStream();
 
     if (UsingUsb())
         return ProbeUsb(showErrors);
@@ -278,6 +316,7 @@ int RovaDevice::GetVersion(std::string& reply, int probeFirst)
     Exchange exchange(*this);
     if (probeFirst && !ConnectNow(1))
         return 0;
+    DrainLeftOverStream();
     return GetVersionNow(reply);
 }
 
@@ -328,6 +367,7 @@ void RovaDevice::MarkTitle()
 
 int RovaDevice::SendText(const std::string& text)
 {
+    DrainLeftOverStream();
     Transport* transport = Active();
     if (!transport || !transport->SendText(text)) {
         Say(kCantSend);
@@ -338,6 +378,7 @@ int RovaDevice::SendText(const std::string& text)
 
 int RovaDevice::SendBytes(std::span<const std::uint8_t> data)
 {
+    DrainLeftOverStream();
     Transport* transport = Active();
     if (transport && transport->Write(data))
         return 1;
@@ -389,6 +430,78 @@ int RovaDevice::SendEscape()
 {
     const std::array<std::uint8_t, 1> escape = {instrument::kEscape};
     return SendBytes(escape);
+}
+
+int RovaDevice::SendCommandByte(std::string_view command)
+{
+    return SendBytes(AsBytes(command));
+}
+
+// --- Test runs ---------------------------------------------------------------
+
+int RovaDevice::StartTkanTest(int currentAmperes, std::string_view testType, const std::function<bool()>& cancelled)
+{
+    // A command and its reply line. The caller may have given up while the
+    // reply was awaited (its dialog closed): then the start goes no further.
+    std::string reply;
+    auto exchange = [&](const std::string& command) {
+        return SendText(command) && ReadLine(reply, kReplyLineCapacity, instrument::kDefaultTimeout) &&
+               !(cancelled && cancelled());
+    };
+    auto refused = [&](const char* text) {
+        prompter_.Message(MessageStyle::Tkan, text);
+        return 0;
+    };
+
+    if (!exchange(CurrentCommand(currentAmperes)))
+        return 0;
+    if (!reply.empty())
+        return refused("Device did not recognize current setting");
+    if (!exchange(std::string(testType)))
+        return 0;
+    if (!reply.empty())
+        return refused("Device did not recognize test type");
+    if (!exchange(std::string(instrument::kStartCommand)))
+        return 0;
+    if (!Contains(reply, instrument::kStartConfirmation))
+        return refused("Device did not recognize start test command");
+    return Acknowledge();
+}
+
+int RovaDevice::SendRelay(RelayCommand command)
+{
+    switch (command) {
+    case RelayCommand::Go:
+        return SendCommandByte(instrument::kGoCommand);
+    case RelayCommand::Raise:
+        return SendCommandByte(instrument::kRaiseCommand);
+    case RelayCommand::Lower:
+        return SendCommandByte(instrument::kLowerCommand);
+    case RelayCommand::Release:
+        return SendCommandByte(instrument::kReleaseCommand);
+    }
+    return 0;
+}
+
+int RovaDevice::Acknowledge()
+{
+    return SendCommandByte(instrument::kAcknowledge);
+}
+
+int RovaDevice::StopTest()
+{
+    if (!IsTkan)
+        return SendEscape();
+    int sent = SendText(std::string(instrument::kStopCommand));
+    DiscardUntilQuiet(kReplyLineCapacity);
+    return sent;
+}
+
+void RovaDevice::DiscardUntilQuiet(std::size_t capacity)
+{
+    std::string line;
+    while (ReadLine(line, capacity, instrument::kStopSilenceMs)) {
+    }
 }
 
 // --- Stored records --------------------------------------------------------
@@ -443,7 +556,9 @@ int RovaDevice::ReadDirectory()
             return 1;
         if (line.starts_with(instrument::kDirectoryEntryStart)) {
             if (directoryCount_ == instrument::kMaxDirectoryEntries) {
-                DrainListing();
+                // The instrument keeps sending the records we have no room
+                // for; the tail must not be taken for the next reply.
+                DrainStream();
                 Say("Directory limit of " + std::to_string(instrument::kMaxDirectoryEntries) + " exceeded");
                 return 1;
             }
@@ -465,15 +580,77 @@ int RovaDevice::ReadDirectory()
     }
 }
 
-void RovaDevice::DrainListing()
+StreamEnd RovaDevice::DownloadStream(std::span<std::uint8_t> buffer, std::size_t& total, const StreamWatch& watch)
 {
-    // The instrument keeps sending the records we have no room for. Left
-    // unread, the tail would still be arriving when the next command goes
-    // out and would be taken for its reply.
-    std::string line;
-    while (ReadLine(line, instrument::kLongLineCapacity, instrument::kDefaultTimeout)) {
-        if (EqualsIgnoringCase(line, instrument::kDoneLine))
+    total = 0;
+    Exchange exchange(*this);
+    const std::string_view command = IsRkzMeter ? instrument::kRkzDownloadCommand : instrument::kDownloadCommand;
+    if (!SendText(std::string(command)))
+        return StreamEnd::NotSent;
+
+    for (;;) {
+        const std::size_t room = buffer.size() - total;
+        if (room == 0) {
+            streamLeftOver_ = true;
+            return StreamEnd::Full;
+        }
+        std::size_t received = 0;
+        if (!ReadAvailable(buffer, total, std::min(kTransferBlockSize, room), received, instrument::kStreamSilenceMs) ||
+            (watch.aborted && watch.aborted())) {
+            streamLeftOver_ = true;
+            return StreamEnd::ReadFailed;
+        }
+        // Silence ends the data as the marker does.
+        if (received == 0) {
+            if (OnlyEndMarker(buffer.first(total)))
+                total = 0;
+            return StreamEnd::Complete;
+        }
+        total += received;
+        if (watch.progress)
+            watch.progress(total);
+        if (EndsWithMarker(buffer.first(total))) {
+            total -= instrument::kStreamEndMarker.size();
+            return StreamEnd::Complete;
+        }
+    }
+}
+
+void RovaDevice::DrainLeftOverStream()
+{
+    if (streamLeftOver_)
+        DrainStream();
+}
+
+void RovaDevice::DrainStream()
+{
+    // Whatever happens below, the stream is not drained twice: a failed read
+    // means the link is gone or the operator aborted the drain as well.
+    streamLeftOver_ = false;
+    Transport* transport = Active();
+    // A port closed since took the rest of the stream with it; opening it
+    // here could only show its errors a second time.
+    if (!transport || !transport->IsOpen())
+        return;
+    Exchange exchange(*this);
+    transport->SetAbort(0);
+
+    // The last bytes of each block are kept in front of the next, so that an
+    // end marker split between two blocks is still seen.
+    const std::size_t keep = instrument::kStreamEndMarker.size();
+    std::vector<std::uint8_t> scratch(keep + kTransferBlockSize);
+    std::size_t kept = 0;
+    for (;;) {
+        std::size_t received = 0;
+        if (!transport->ReadAvailable(scratch, kept, kTransferBlockSize, received, instrument::kStreamSilenceMs) ||
+            received == 0)
             return;
+        const std::size_t end = kept + received;
+        if (EndsWithMarker(std::span(scratch).first(end)))
+            return;
+        kept = std::min(end, keep);
+        std::copy(scratch.begin() + static_cast<std::ptrdiff_t>(end - kept),
+                  scratch.begin() + static_cast<std::ptrdiff_t>(end), scratch.begin());
     }
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,6 +30,29 @@ public:
 
 // What the title carries after a successful identification, before the model.
 inline constexpr std::string_view kConnectedDeviceMark = "        [Connected Device: ";
+
+// Record streams are read in blocks of this size: the progress shows between
+// blocks, and the serial driver's queue holds more than one.
+inline constexpr std::size_t kTransferBlockSize = 8192;
+
+// The tap changer's relays, and the go of a test that drives none.
+enum class RelayCommand { Go, Raise, Lower, Release };
+
+// How a record stream ended.
+enum class StreamEnd {
+    Complete,    // the end marker (not counted in the total), or silence
+    Full,        // the buffer filled first; the rest of the stream is unread
+    NotSent,     // the download command did not go out
+    ReadFailed,  // a read failed or the download was aborted
+};
+
+// What a record download is told while it streams, and what it asks.
+struct StreamWatch {
+    // The bytes received so far, after each block.
+    std::function<void(std::size_t total)> progress;
+    // Asked after each block; true ends the download as a failed read.
+    std::function<bool()> aborted;
+};
 
 // The one connection to the instrument. It picks the transport anew at every
 // call from the USBEnable setting, so a changed setting takes effect at the
@@ -82,8 +106,33 @@ public:
     // The instrument's abort command.
     int SendEscape();
 
+    // --- Test runs ---
+    // The start of a test on a TKAN: the current in amperes ("i%02x"), the
+    // test type ("t03", "t04" or "t05"), the start command answered by
+    // "SURE", then the acknowledgement. 1 when the instrument has started.
+    // A reply the instrument should not have given is shown (application
+    // title); a send that fails or a reply that does not come fails
+    // silently, and so does the start once `cancelled` says so.
+    int StartTkanTest(int currentAmperes, std::string_view testType, const std::function<bool()>& cancelled);
+    // "G", "U", "D" or "O"; no reply.
+    int SendRelay(RelayCommand command);
+    // Answers the instrument's "SURE?".
+    int Acknowledge();
+    // Ends a running test: on a TKAN the stop command, then whatever it
+    // still says until it falls silent; on other instruments ESC.
+    int StopTest();
+    // Reads and drops lines until none has come for the stop's silence.
+    void DiscardUntilQuiet(std::size_t capacity);
+
+    // --- Stored records ---
     // Selects stored record `number` for the next download command.
     int LoadTest(int number);
+    // Asks for the selected or last recorded test ("R" of an RKZ meter, "r"
+    // of the others) and reads it into `buffer` in blocks until its end
+    // marker or the stream's silence; `total` says how much arrived. A
+    // stream left unread (abort, failed read, full buffer) is read empty
+    // before the next command goes out.
+    StreamEnd DownloadStream(std::span<std::uint8_t> buffer, std::size_t& total, const StreamWatch& watch);
     // Replaces the directory with the instrument's listing. A listing of more
     // than 100 records keeps the first 100 and still succeeds.
     int ReadDirectory();
@@ -121,7 +170,10 @@ private:
     bool SerialProbeAnswered();
     int GetVersionNow(std::string& reply);
     void MarkTitle();
-    void DrainListing();
+    int SendCommandByte(std::string_view command);
+    // Reads what is left of a stream, up to its end marker or silence.
+    void DrainStream();
+    void DrainLeftOverStream();
 
     CSerialCom& serial_;
     Transport* usb_;
@@ -135,6 +187,9 @@ private:
     std::string baseTitle_;
     int busy_ = 0;
     bool silent_ = false;
+    // A stream the instrument may still be sending, to be read empty
+    // before the next command.
+    bool streamLeftOver_ = false;
 };
 
 }  // namespace tkan

@@ -434,30 +434,11 @@ int CSerialCom::ReadExact(std::span<std::uint8_t> buffer, int timeoutMs)
     return 1;
 }
 
-int CSerialCom::ReadLine(std::string& text, std::size_t capacity, int timeoutMs)
+std::optional<int> CSerialCom::LineFeedTimeout(int) const
 {
-    text.clear();
-    ReadWaiting waiting(*this);
-    if (!Open())
-        return 0;
-
-    for (;;) {
-        // One place is kept for the terminator the caller's fixed-size
-        // buffers need.
-        if (text.size() + 1 >= capacity)
-            return 0;
-        std::uint8_t byte = 0;
-        if (!ReadExact(std::span(&byte, 1), timeoutMs))
-            return 0;
-        if (byte == instrument::kCarriageReturn) {
-            if (skipLineFeed) {
-                std::uint8_t lineFeed = 0;
-                ReadExact(std::span(&lineFeed, 1), instrument::kDefaultTimeout);
-            }
-            return 1;
-        }
-        text.push_back(byte == 0 ? ' ' : static_cast<char>(byte));
-    }
+    if (!skipLineFeed)
+        return std::nullopt;
+    return instrument::kDefaultTimeout;
 }
 
 int CSerialCom::ReadAvailable(std::span<std::uint8_t> transfer, std::size_t totalSoFar, std::size_t capacity,

@@ -55,7 +55,7 @@ public:
 
     // comDevice, or /dev/ttyS<n-1> for port n (COM1 is /dev/ttyS0).
     std::string DeviceName() const;
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const override { return fd_ >= 0; }
 
     int Open() override;
     int Close() override;
@@ -73,12 +73,17 @@ public:
     int ReadSome(std::span<std::uint8_t> buffer, std::size_t& received, int timeoutMs);
     // The time-out covers the whole read.
     int ReadExact(std::span<std::uint8_t> buffer, int timeoutMs) override;
-    int ReadLine(std::string& text, std::size_t capacity, int timeoutMs) override;
     int ReadAvailable(std::span<std::uint8_t> transfer, std::size_t totalSoFar, std::size_t capacity,
                       std::size_t& received, int timeoutMs) override;
 
     void SetAbort(int flag) override { abort_ = flag; }
     int AbortRequested() const override { return abort_; }
+
+protected:
+    // The line feed after a carriage return gets the default time-out,
+    // whatever the line's own, and is not read at all with skipLineFeed
+    // cleared.
+    std::optional<int> LineFeedTimeout(int lineTimeoutMs) const override;
 
 private:
     enum class Wait { Readable, TimedOut, Lost };

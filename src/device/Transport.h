@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -22,6 +23,7 @@ public:
     // Opens the link if it is not open; 1 when it is open afterwards.
     virtual int Open() = 0;
     virtual int Close() = 0;
+    virtual bool IsOpen() const = 0;
 
     // Hands a command text to the link. The serial port writes it now; the
     // USB link holds it until its next read is posted, so that the reply
@@ -33,8 +35,9 @@ public:
     // One reply line ended by a carriage return, which is dropped along with
     // the line feed after it; NUL bytes become blanks. The time-out applies
     // to each character. Fails when capacity - 1 characters arrive without a
-    // carriage return; the characters read so far stay in text.
-    virtual int ReadLine(std::string& text, std::size_t capacity, int timeoutMs) = 0;
+    // carriage return; the characters read so far stay in text. Read a byte
+    // at a time through ReadExact, the same way on every link.
+    int ReadLine(std::string& text, std::size_t capacity, int timeoutMs);
     // Exactly buffer.size() bytes.
     virtual int ReadExact(std::span<std::uint8_t> buffer, int timeoutMs) = 0;
     // One step of a bulk download: up to capacity bytes stored at
@@ -55,6 +58,12 @@ public:
     // fix, one line saying how; empty otherwise. It is shown below "Device
     // not available".
     virtual std::string UnavailableHint() const { return {}; }
+
+protected:
+    // How long the line reader waits for the line feed that follows a
+    // carriage return, given the line's own time-out; none: it does not
+    // read one.
+    virtual std::optional<int> LineFeedTimeout(int lineTimeoutMs) const { return lineTimeoutMs; }
 };
 
 }  // namespace tkan

@@ -81,6 +81,11 @@ bool SimInstrument::Receive(std::span<const std::uint8_t> bytes)
 
 void SimInstrument::HandleByte(std::uint8_t byte)
 {
+    // Busy sending a stream, the instrument does not listen until it is
+    // done; only the fault makes it give the stream up for a new command.
+    if (outPos_ < bulkEnd_ && !options_.Has(SimFault::StopStreamOnInput))
+        return;
+
     switch (expect_) {
     case Expect::Command:
         break;
@@ -126,9 +131,10 @@ void SimInstrument::HandleByte(std::uint8_t byte)
     if (byte == '\r' || byte == '\n' || byte == ' ' || byte == 0)
         return;
 
-    // The instrument abandons a stream when it is spoken to, so a program
-    // that gave up on a download can talk to it again at once.
-    DiscardBulk();
+    // With the fault, the instrument abandons a stream when it is spoken
+    // to, and bytes of it already on their way must not arrive either.
+    if (options_.Has(SimFault::StopStreamOnInput))
+        DiscardBulk();
 
     parameter_.clear();
     if (byte == 'L') {
@@ -395,7 +401,7 @@ void SimInstrument::Load(int number)
 
 void SimInstrument::Stream()
 {
-    if (records_.empty()) {
+    if (records_.empty() || options_.Has(SimFault::EmptyStream)) {
         SendBulk({}, true);
         return;
     }

@@ -39,9 +39,10 @@ public:
     SimInstrument(SimOptions options, std::vector<SimStoredRecord> records, const SimClock& clock);
 
     // Bytes from the program, in whatever pieces the link delivered them.
-    // True when they made the instrument abandon a stream it was sending:
-    // bytes of it that the caller has taken but not yet put on the line must
-    // be dropped too.
+    // While a stream is still going out they go unheard. True when they made
+    // the instrument abandon a stream it was sending (the stop-stream-on-input
+    // fault): bytes of it that the caller has taken but not yet put on the
+    // line must be dropped too.
     bool Receive(std::span<const std::uint8_t> bytes);
 
     // The bytes the instrument has put on the line by now, at most maxBytes

@@ -43,7 +43,7 @@ const std::array<std::pair<SimModel, const char*>, 5> kModelNames = {{
     {SimModel::Other, "OTHER"},
 }};
 
-const std::array<std::pair<SimFault, const char*>, 9> kFaultNames = {{
+const std::array<std::pair<SimFault, const char*>, 11> kFaultNames = {{
     {SimFault::Silence, "silence"},
     {SimFault::Garbage, "garbage"},
     {SimFault::NoCarriageReturn, "no-cr"},
@@ -53,6 +53,8 @@ const std::array<std::pair<SimFault, const char*>, 9> kFaultNames = {{
     {SimFault::RefuseRecords, "refuse-records"},
     {SimFault::Trickle, "trickle"},
     {SimFault::LinkDrop, "link-drop"},
+    {SimFault::StopStreamOnInput, "stop-stream-on-input"},
+    {SimFault::EmptyStream, "empty-stream"},
 }};
 
 }  // namespace

@@ -23,6 +23,8 @@ enum class SimFault {
     RefuseRecords,     // every record selection is answered "not found"
     Trickle,           // replies after the probe come one character every 2 s
     LinkDrop,          // the link goes down halfway through a stream or listing, or at READY
+    StopStreamOnInput, // a byte arriving mid-stream makes it drop the rest of the stream at once
+    EmptyStream,       // the download command brings the end marker and no record data
 };
 
 // A calendar time as the instrument's clock keeps it (no time zone).

@@ -4,10 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <cstdio>
 #include <mutex>
 #include <optional>
-#include <span>
 
 #include "settings/AppInfo.h"
 #include "device/InstrumentContract.h"
@@ -34,7 +32,6 @@ constexpr int kStartTimerMs = 250;
 constexpr std::uint32_t kIdlePassMs = 250;
 constexpr int kPollReadMs = 500;
 constexpr std::size_t kPollLineCapacity = 512;
-constexpr std::size_t kReplyLineCapacity = 128;
 constexpr std::uint32_t kBlinkHalfPeriodMs = 2000;
 // The instrument's own test lengths; the chosen length ends it earlier.
 constexpr int kShortTestSeconds = 120;
@@ -155,7 +152,7 @@ void dlgDynamicTest::UpdateButtons()
     // view makes of the button going grey.
     if (relayHeld_ && !buttons_.raiseLower) {
         relayHeld_ = false;
-        SendByte(instrument::kReleaseCommand);
+        context_.device.SendRelay(RelayCommand::Release);
     }
     if (view_)
         view_->ShowButtons(buttons_);
@@ -257,12 +254,6 @@ void dlgDynamicTest::RunDeferred()
         SaveTest();
 }
 
-int dlgDynamicTest::SendByte(std::string_view byte)
-{
-    return context_.device.SendBytes(
-        std::span(reinterpret_cast<const std::uint8_t*>(byte.data()), byte.size()));
-}
-
 int dlgDynamicTest::StartTest()
 {
     if (InsideExchange()) {
@@ -305,57 +296,14 @@ int dlgDynamicTest::StartTest()
 
 int dlgDynamicTest::StartExchange()
 {
-    RovaDevice& device = context_.device;
-    Prompter& prompter = context_.prompter;
-    std::string reply;
-
     const std::string current = currentChoices_.empty()
                                     ? std::string()
                                     : currentChoices_[static_cast<std::size_t>(values_.currentIndex)];
-    std::array<char, 16> command{};
-    std::snprintf(command.data(), command.size(), instrument::kTestCurrentFormat,
-                  static_cast<unsigned>(std::clamp(LeadingInteger(current), 0, 255)));
-    if (!device.SendText(command.data()) ||
-        !device.ReadLine(reply, kReplyLineCapacity, instrument::kDefaultTimeout))
-        return 0;
-    // The dialog may have closed while the reply was awaited: go no further.
-    if (ended_)
-        return 0;
-    if (!reply.empty()) {
-        prompter.Message(MessageStyle::Tkan, "Device did not recognize current setting");
-        return 0;
-    }
-
     testLength_ = LeadingInteger(kTestLengthChoices[static_cast<std::size_t>(values_.lengthIndex)]);
     const std::string_view type =
         testLength_ <= kShortTestSeconds ? instrument::kDynamicTest2000Type : instrument::kDynamicTest1000Type;
-    if (!device.SendText(std::string(type)) ||
-        !device.ReadLine(reply, kReplyLineCapacity, instrument::kDefaultTimeout))
-        return 0;
-    if (ended_)
-        return 0;
-    if (!reply.empty()) {
-        prompter.Message(MessageStyle::Tkan, "Device did not recognize test type");
-        return 0;
-    }
-
-    if (!device.SendText(std::string(instrument::kStartCommand)) ||
-        !device.ReadLine(reply, kReplyLineCapacity, instrument::kDefaultTimeout))
-        return 0;
-    if (ended_)
-        return 0;
-    if (!Contains(reply, instrument::kStartConfirmation)) {
-        prompter.Message(MessageStyle::Tkan, "Device did not recognize start test command");
-        return 0;
-    }
-    return SendByte(instrument::kAcknowledge);
-}
-
-void dlgDynamicTest::DiscardLines(std::size_t capacity)
-{
-    std::string line;
-    while (context_.device.ReadLine(line, capacity, static_cast<int>(instrument::kStopSilenceMs))) {
-    }
+    // The dialog may close while a reply is awaited: the start goes no further.
+    return context_.device.StartTkanTest(LeadingInteger(current), type, [this] { return ended_; });
 }
 
 void dlgDynamicTest::StopTest()
@@ -363,14 +311,8 @@ void dlgDynamicTest::StopTest()
     ReadBack();
     {
         std::lock_guard guard(lock_);
-        if (running_) {
-            if (context_.device.IsTkan) {
-                context_.device.SendText(std::string(instrument::kStopCommand));
-                DiscardLines(kReplyLineCapacity);
-            } else {
-                context_.device.SendEscape();
-            }
-        }
+        if (running_)
+            context_.device.StopTest();
         running_ = false;
     }
     UpdateButtons();
@@ -378,16 +320,21 @@ void dlgDynamicTest::StopTest()
     Show();
 }
 
+RelayCommand dlgDynamicTest::TapRelay() const
+{
+    return values_.tapControl == kRaiseTap ? RelayCommand::Raise : RelayCommand::Lower;
+}
+
 void dlgDynamicTest::RelayButtonEvent(int code)
 {
     if (code == kRelayPressed) {
         relayHeld_ = true;
-        SendByte(values_.tapControl == kRaiseTap ? instrument::kRaiseCommand : instrument::kLowerCommand);
+        context_.device.SendRelay(TapRelay());
     } else if (code == kRelayReleased && relayHeld_) {
         // One release per press: a relay released when its button went grey
         // is not released a second time when the view lets go of it.
         relayHeld_ = false;
-        SendByte(instrument::kReleaseCommand);
+        context_.device.SendRelay(RelayCommand::Release);
     }
 }
 
@@ -464,7 +411,7 @@ void dlgDynamicTest::PollDevice()
             // the link itself has failed.
             failedEarly = !got && !halfTime.Expired();
             if (got && Contains(line, instrument::kStatusConfirm))
-                SendByte(instrument::kAcknowledge);
+                device.Acknowledge();
         }
         if (!got && failedEarly && running_ && !exitRequested_) {
             LinkLost();
@@ -495,13 +442,13 @@ void dlgDynamicTest::HandleLine(const std::string& line)
 {
     if (Contains(line, instrument::kStatusReady)) {
         if (values_.tapControl == kNoTapControl) {
-            SendByte(instrument::kGoCommand);
+            context_.device.SendRelay(RelayCommand::Go);
         } else if (values_.relayMode == kMomentary) {
             // The operator's Raise / Lower button drives the relay.
             blinkText_ = kPressRaiseLower;
             SetStatus(kPressRaiseLower);
         } else {
-            SendByte(values_.tapControl == kRaiseTap ? instrument::kRaiseCommand : instrument::kLowerCommand);
+            context_.device.SendRelay(TapRelay());
         }
         ready_ = true;
     }
@@ -522,7 +469,7 @@ void dlgDynamicTest::HandleLine(const std::string& line)
         blinkText_ = kComplete;
         SetStatus(kComplete);
         UpdateButtons();
-        DiscardLines(kPollLineCapacity);
+        context_.device.DiscardUntilQuiet(kPollLineCapacity);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "device/RovaDevice.h"
 #include "testing/ReentrantLock.h"
 
 namespace tkan {
@@ -121,9 +122,8 @@ private:
     void HandleLine(const std::string& line);
     void CountDown(const std::string& line);
     void Blink();
-    void DiscardLines(std::size_t capacity);
     void LinkLost();
-    int SendByte(std::string_view byte);
+    RelayCommand TapRelay() const;
 
     TestingContext& context_;
     ModalDialogs& dialogs_;

@@ -32,13 +32,11 @@ bool CanOpenForReading(const std::string& path)
     return file.is_open();
 }
 
-bool EndsWithMarker(std::span<const std::uint8_t> data)
+// The record block names a test type; a text holds a reading, which only a
+// TYPE line opens. Anything else is not a test, whatever bytes came.
+bool HoldsTest(const TestRecord& record)
 {
-    const std::string_view marker = instrument::kStreamEndMarker;
-    if (data.size() < marker.size())
-        return false;
-    return std::equal(marker.begin(), marker.end(), data.end() - static_cast<std::ptrdiff_t>(marker.size()),
-                      [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; });
+    return record.textForm ? record.readingCount > 0 : record.testType != 0;
 }
 
 std::string CurrentFolder()
@@ -183,17 +181,10 @@ int CXferDlg::ReadFailed()
     return 0;
 }
 
-void CXferDlg::DrainStream()
+int CXferDlg::NoRecordData()
 {
-    std::vector<std::uint8_t> scratch(kTransferBlockSize);
-    std::size_t received = 0;
-    do {
-        context_.pump.PumpWaitingMessages();
-        if (abortRequested)
-            return;
-        if (!context_.device.ReadAvailable(scratch, 0, scratch.size(), received, instrument::kStreamSilenceMs))
-            return;
-    } while (received > 0);
+    context_.prompter.Message(MessageStyle::Tkan, "No record data arrived from the device");
+    return 0;
 }
 
 int CXferDlg::DownloadRecord(int number, const std::string& fileName)
@@ -228,59 +219,38 @@ int CXferDlg::DownloadRecord(int number, const std::string& fileName)
     if (abortRequested)
         return ReadFailed();
 
-    const std::string_view command =
-        device.IsRkzMeter ? instrument::kRkzDownloadCommand : instrument::kDownloadCommand;
-    if (!device.SendText(std::string(command))) {
-        context_.prompter.Message(MessageStyle::Tkan, "Can't communicate with KERU");
-        return 0;
-    }
-
     // One byte stays free for the terminator after the data.
     const std::span<std::uint8_t> data(buffer.data(), buffer.size() - 1);
     std::size_t total = 0;
-    std::size_t received = 0;
-    if (!device.ReadAvailable(data, 0, std::min(kTransferBlockSize, data.size()), received,
-                              instrument::kStreamSilenceMs) ||
-        abortRequested)
+    StreamWatch watch;
+    watch.progress = [this](std::size_t received) { ShowProgress(received, false); };
+    watch.aborted = [this] { return abortRequested; };
+    switch (device.DownloadStream(data, total, watch)) {
+    case StreamEnd::NotSent:
+        context_.prompter.Message(MessageStyle::Tkan, "Can't communicate with KERU");
+        return 0;
+    case StreamEnd::ReadFailed:
         return ReadFailed();
-
-    bool overflowed = false;
-    while (received > 0) {
-        total += received;
-        ShowProgress(total, false);
-        if (EndsWithMarker(data.first(total))) {
-            total -= instrument::kStreamEndMarker.size();
-            break;
-        }
-        // The serial port lets Abort run while it waits; the USB bulk read
-        // does not, so Abort gets its chance between blocks as well.
-        context_.pump.PumpWaitingMessages();
-        if (abortRequested)
-            return ReadFailed();
-        const std::size_t room = data.size() - total;
-        if (room == 0) {
-            overflowed = true;
-            break;
-        }
-        if (!device.ReadAvailable(data, total, std::min(kTransferBlockSize, room), received,
-                                  instrument::kStreamSilenceMs) ||
-            abortRequested)
-            return ReadFailed();
-    }
-    buffer[total] = 0;
-    ShowProgress(total, true);
-
-    if (overflowed) {
+    case StreamEnd::Full:
+        ShowProgress(total, true);
         context_.prompter.Message(MessageStyle::Tkan, "Record larger than the transfer buffer: only the first " +
                                                           std::to_string(total) + " bytes were kept");
-        DrainStream();
+        break;
+    case StreamEnd::Complete:
+        ShowProgress(total, true);
+        break;
     }
+    buffer[total] = 0;
+    // Saved, an empty record would replace whatever test the file held.
+    if (total == 0)
+        return NoRecordData();
 
     TestRecord record;
     record.prompter = &context_.prompter;
     record.textForm = device.IsRkzMeter != 0;
     record.trace.durationLimit = durationLimit;
-    record.BuildFromInstrument(buffer.data(), total);
+    if (!record.BuildFromInstrument(buffer.data(), total) || !HoldsTest(record))
+        return NoRecordData();
     if (headerGiven) {
         TestHeader& h = record.header;
         h.company = headerTexts[0];

@@ -14,7 +14,6 @@ struct TestingContext;
 // A record is streamed whole into this buffer; the instrument stores nothing
 // larger.
 inline constexpr std::size_t kTransferBufferSize = 2097152;
-inline constexpr std::size_t kTransferBlockSize = 8192;
 // The prefix field holds a path-sized text with its terminator.
 inline constexpr std::size_t kFilePrefixLength = 259;
 inline constexpr char kDefaultFilePrefix[] = "Test";
@@ -121,10 +120,8 @@ private:
     int TransferList();
     void ShowTexts();
     void ShowProgress(std::size_t total, bool force);
-    // Reads what the instrument still sends after we stopped taking it, so
-    // that it is not taken for the reply to the next command.
-    void DrainStream();
     int ReadFailed();
+    int NoRecordData();
 
     TestingContext& context_;
     TransferView* view_ = nullptr;

@@ -96,6 +96,25 @@ TEST(CliDownload, ARecordThatIsNotSavedExitsOne)
     }
 }
 
+TEST(CliDownload, ARecordWithoutDataKeepsTheFileThereAndExitsOne)
+{
+    if (::access(SimulatorPath().c_str(), X_OK) != 0)
+        GTEST_SKIP() << "tkan-sim is not built";
+    SimulatorProcess sim({"--unpaced", "--fault", "empty-stream"});
+    ASSERT_FALSE(sim.Path().empty());
+    TempDir out;
+    const std::string old("stored test\r\n\0\x01 kept", 20);
+    WriteFileText(out.File("Test3.test"), old);
+
+    CliResult r = RunCli({"download", "3", "--device", sim.Path(), "--out", out.Path()});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(Mentions(r.err, "No record data arrived from the device")) << r.err;
+    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::string>{"Test3.test"}));
+    std::vector<std::uint8_t> kept = ReadFileBytes(out.File("Test3.test"));
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), old);
+}
+
 TEST(CliDownload, WrongUsageExitsTwo)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{

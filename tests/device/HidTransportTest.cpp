@@ -422,6 +422,31 @@ TEST_F(HidTransportTest, ABulkReadTimeOutEndsTheStreamAndTheNextCommandSearchesA
     EXPECT_EQ(device.OpenCount(), 2);
 }
 
+TEST_F(HidTransportTest, AbortDuringATrickledBulkReadActsWithinOnePumpStep)
+{
+    // One byte a report every 2 s: the read is always either waiting for a
+    // report or just past one when the operator clicks Abort.
+    SimOptions sim;
+    sim.faults = {SimFault::Trickle};
+    InstrumentWithRecord(50, 65, sim);
+    ASSERT_EQ(usb.EnsureOpen(), 1);
+    usb.QueueText("r");
+    const std::uint32_t start = ticks.now;
+    std::uint32_t abortedAt = 0;
+    pump.SetHook([&] {
+        if (abortedAt == 0 && ticks.now - start >= 5050) {
+            abortedAt = ticks.now;
+            usb.SetAbort(1);
+        }
+    });
+
+    std::vector<std::uint8_t> transfer(8192);
+    std::size_t received = 0;
+    EXPECT_EQ(usb.ReadAvailable(transfer, 0, transfer.size(), received, 4000), 0);
+    ASSERT_NE(abortedAt, 0u) << "no window handler ran during the read";
+    EXPECT_LE(ticks.now - abortedAt, 100u);
+}
+
 TEST_F(HidTransportTest, ABulkReadOnALostDeviceFails)
 {
     SimHidDevice& device = InstrumentWithRecord(4000);

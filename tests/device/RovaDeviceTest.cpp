@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -171,6 +172,57 @@ TEST_F(RovaDeviceTest, FailuresShowTheGeneralMessageAndTheOperationsOwn)
     device.SetAbort(1);
     EXPECT_EQ(device.SendEscape(), 0);
     EXPECT_EQ(Shown(), Texts{"Can't send data to device"});
+}
+
+TEST_F(RovaDeviceTest, TheTestStartNamesTheStepTheInstrumentRefusedAndStopsThere)
+{
+    const std::map<std::string, std::string> accepting = {
+        {"i0a", "\r\n"}, {"t04", "\r\n"}, {"T314", "SURE?\r\n"}};
+    struct Case {
+        const char* command;
+        const char* reply;  // in place of the accepting one; null: none comes
+        std::vector<std::string> sent;
+        const char* message;  // null: the start fails silently
+    };
+    for (const Case& c : {
+             Case{"i0a", "BAD CURRENT\r\n", {"i0a"}, "Device did not recognize current setting"},
+             Case{"i0a", nullptr, {"i0a"}, nullptr},
+             Case{"t04", "BAD TYPE\r\n", {"i0a", "t04"}, "Device did not recognize test type"},
+             Case{"T314", "BUSY\r\n", {"i0a", "t04", "T314"}, "Device did not recognize start test command"},
+             Case{"T314", nullptr, {"i0a", "t04", "T314"}, nullptr},
+         }) {
+        SCOPED_TRACE(std::string(c.command) + " answered " + (c.reply ? c.reply : "(nothing)"));
+        usb.sent.clear();
+        prompter.shown.clear();
+        usb.replies = accepting;
+        if (c.reply)
+            usb.replies[c.command] = c.reply;
+        else
+            usb.replies.erase(c.command);
+
+        EXPECT_EQ(device.StartTkanTest(10, "t04", {}), 0);
+        EXPECT_EQ(usb.sent, c.sent);
+        if (c.message) {
+            ASSERT_EQ(prompter.shown.size(), 1u);
+            EXPECT_EQ(prompter.shown[0].text, c.message);
+            EXPECT_EQ(prompter.shown[0].style, MessageStyle::Tkan);
+        } else {
+            EXPECT_TRUE(prompter.shown.empty());
+        }
+    }
+
+    // Accepted throughout: acknowledged with Y. Called off while the first
+    // reply was awaited: nothing more goes out, and nothing is shown.
+    usb.sent.clear();
+    prompter.shown.clear();
+    usb.replies = accepting;
+    EXPECT_EQ(device.StartTkanTest(10, "t04", {}), 1);
+    EXPECT_EQ(usb.sent, (std::vector<std::string>{"i0a", "t04", "T314", "Y"}));
+    usb.sent.clear();
+    usb.replies["i28"] = "\r\n";
+    EXPECT_EQ(device.StartTkanTest(40, "t05", [] { return true; }), 0);
+    EXPECT_EQ(usb.sent, (std::vector<std::string>{"i28"}));
+    EXPECT_TRUE(prompter.shown.empty());
 }
 
 TEST_F(RovaDeviceTest, DirectoryEntriesTakeTheirFieldsFromTheListing)

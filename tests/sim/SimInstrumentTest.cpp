@@ -294,20 +294,37 @@ TEST(SimInstrument, CommandsSplitAcrossReadsAndRunTogetherAreBothUnderstood)
     EXPECT_EQ(Lines(h.Take()), (std::vector<std::string>{"Test NOT found", "TKAN V2.31"}));
 }
 
-TEST(SimInstrument, NewCommandAbandonsAStreamInProgress)
+TEST(SimInstrument, AStreamGoesOnWhenSpokenToUnlessTheFaultMakesItStop)
 {
-    SimHarness h;
-    h.Exchange("L001");
-    h.Send("r");
-    std::vector<std::uint8_t> first = h.sim->TakeOutput(1000);
-    EXPECT_EQ(first.size(), 1000u);
-    EXPECT_TRUE(h.Send("B\r")) << "whoever holds the stream's bytes must drop them";
-    EXPECT_EQ(h.Take(), "OK\r\n");
-    EXPECT_FALSE(h.Send("W"));
+    {
+        // Busy streaming, the instrument does not hear the probe.
+        SimHarness h;
+        h.Exchange("L001");
+        h.Send("r");
+        EXPECT_EQ(h.sim->TakeOutput(1000).size(), 1000u);
+        EXPECT_FALSE(h.Send("B\r"));
+        std::string rest = h.Take();
+        EXPECT_TRUE(rest.ends_with("\r\nDONE\r\n"));
+        EXPECT_EQ(rest.find("OK\r\n"), std::string::npos);
+        EXPECT_EQ(h.Exchange("W"), "TKAN V2.31\r\n");
+        EXPECT_EQ(h.sim->CommandLog(), (std::vector<std::string>{"L001", "r", "W"}));
+    }
+    {
+        SimOptions o;
+        o.faults = {SimFault::StopStreamOnInput};
+        SimHarness h(o);
+        h.Exchange("L001");
+        h.Send("r");
+        std::vector<std::uint8_t> first = h.sim->TakeOutput(1000);
+        EXPECT_EQ(first.size(), 1000u);
+        EXPECT_TRUE(h.Send("B\r")) << "whoever holds the stream's bytes must drop them";
+        EXPECT_EQ(h.Take(), "OK\r\n");
+        EXPECT_FALSE(h.Send("W"));
 
-    // Even a stream already taken whole may still sit in the front's hands.
-    h.Exchange("r");
-    EXPECT_TRUE(h.Send("W"));
+        // Even a stream already taken whole may still sit in the front's hands.
+        h.Exchange("r");
+        EXPECT_TRUE(h.Send("W"));
+    }
 }
 
 }  // namespace

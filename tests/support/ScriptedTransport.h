@@ -26,23 +26,9 @@ public:
 
     int Open() override { return present ? 1 : 0; }
     int Close() override { return 1; }
+    bool IsOpen() const override { return present; }
     int SendText(const std::string& text) override { return Accept(text); }
     int Write(std::span<const std::uint8_t> data) override { return Accept(std::string(data.begin(), data.end())); }
-
-    int ReadLine(std::string& text, std::size_t capacity, int) override
-    {
-        text.clear();
-        for (char c = 0; text.size() + 1 < capacity; text.push_back(c == '\0' ? ' ' : c)) {
-            if (!Take(c))
-                return 0;
-            if (c == '\r') {
-                if (input_.starts_with('\n'))
-                    input_.erase(0, 1);
-                return 1;
-            }
-        }
-        return 0;
-    }
 
     int ReadExact(std::span<std::uint8_t> buffer, int) override
     {
@@ -55,10 +41,15 @@ public:
         return 1;
     }
 
-    int ReadAvailable(std::span<std::uint8_t>, std::size_t, std::size_t, std::size_t& received, int) override
+    // Whatever is queued, up to capacity; nothing queued is silence.
+    int ReadAvailable(std::span<std::uint8_t> transfer, std::size_t totalSoFar, std::size_t capacity,
+                      std::size_t& received, int) override
     {
         received = 0;
-        return 0;
+        char c = 0;
+        while (received < capacity && totalSoFar + received < transfer.size() && Take(c))
+            transfer[totalSoFar + received++] = static_cast<std::uint8_t>(c);
+        return abort_ ? 0 : 1;
     }
 
     int PurgeInput() override

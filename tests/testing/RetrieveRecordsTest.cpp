@@ -309,6 +309,52 @@ TEST_P(RetrieveRecordsOn, AReadErrorSavesNothingAndLeavesTheOldFileAlone)
     }
 }
 
+TEST_P(RetrieveRecordsOn, ADownloadWithoutRecordDataWritesNothingAndSaysSo)
+{
+    // The instrument sends only the end marker; and an RKZ meter's text
+    // without a TYPE line, which holds no reading.
+    const std::string text = "DATE=03/05/24 10:15:00\r\nCOMPANY=Nobody\r\n";
+    struct Case {
+        SimOptions sim;
+        std::vector<SimStoredRecord> records;
+    };
+    for (const Case& c : {Case{FastInstrument(SimModel::Tkan, {SimFault::EmptyStream}), SevenNineTwelve()},
+                          Case{FastInstrument(SimModel::Rkz10),
+                               {DescribeStoredRecord(12, std::vector<std::uint8_t>(text.begin(), text.end()), true)}}}) {
+        SCOPED_TRACE(SimModelName(c.sim.model));
+        TempDir folder;
+        WriteFileText(folder.File("Test12.test"), "old twelve");
+        Rig rig(GetParam(), c.sim, c.records);
+        rig.prompter.answers = {Answer::Yes};
+        DirectTransfer transfer(rig, folder.Path());
+        EXPECT_EQ(transfer.Run({12}), 0);
+        EXPECT_EQ(rig.prompter.Texts(), (std::vector<std::string>{"Overwrite file Test12.test",
+                                                                  "No record data arrived from the device"}));
+        EXPECT_EQ(FilesIn(folder.Path()), (std::vector<std::string>{"Test12.test"}));
+        std::vector<std::uint8_t> kept = ReadFileBytes(folder.File("Test12.test"));
+        EXPECT_EQ(std::string(kept.begin(), kept.end()), "old twelve");
+    }
+}
+
+TEST_P(RetrieveRecordsOn, AfterAnAbortTheRestOfTheStreamIsNotTakenForTheNextReplies)
+{
+    // Longer than the terminal's queue holds, so that a purge before the
+    // next command cannot throw the rest away.
+    TempDir folder;
+    Rig rig(GetParam(), FastInstrument(), {DynamicRecord(12, 60)});
+    DirectTransfer transfer(rig, folder.Path());
+    rig.script.When([&] { return transfer.dialogs.current && !transfer.dialogs.LastTransfer()->progressTexts.empty(); },
+                    [&] { transfer.dialogs.current->OnAbort(); });
+    EXPECT_EQ(transfer.Run({12}), 0);
+    ASSERT_TRUE(rig.script.Done());
+
+    std::string version;
+    EXPECT_EQ(rig.device->GetVersion(version, 1), 1);
+    EXPECT_EQ(version, SimVersionText(SimModel::Tkan));
+    EXPECT_EQ(rig.device->IsTkan, 1);
+    EXPECT_EQ(CountOf(rig.prompter.Texts(), kReadError), 1) << ::testing::PrintToString(rig.prompter.Texts());
+}
+
 TEST_P(RetrieveRecordsOn, ARecordLargerThanTheBufferStopsAtItsEndAndIsReported)
 {
     // Longer than any test the instrument records: 2.4 MB of samples.
