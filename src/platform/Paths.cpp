@@ -25,4 +25,18 @@ std::string FileNamePart(std::string_view path)
     return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
+std::string FileStem(std::string_view path)
+{
+    std::string name = FileNamePart(path);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string WithDefaultExtension(const std::string& path, std::string_view extension)
+{
+    if (FileNamePart(path).find('.') != std::string::npos)
+        return path;
+    return path + std::string(extension);
+}
+
 }  // namespace tkan

@@ -18,4 +18,11 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 // The file name part of a path: the text after its last "/" or "\".
 std::string FileNamePart(std::string_view path);
 
+// The file name part without its extension: "C:\\tests\\T7.tst-tkan" is "T7".
+std::string FileStem(std::string_view path);
+
+// A name typed without an extension gets the chooser's default one, as the
+// desktop's own save dialogs do; `extension` has its dot.
+std::string WithDefaultExtension(const std::string& path, std::string_view extension);
+
 }  // namespace tkan

@@ -14,6 +14,7 @@
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
 #include "records/TestRecord.h"
+#include "testing/TestRunStatus.h"
 #include "testing/TestingContext.h"
 #include "testing/XferDlg.h"
 
@@ -21,18 +22,9 @@ namespace tkan {
 
 namespace {
 
-constexpr char kPressStart[] = "\r*** PRESS START TO BEGIN ***";
 constexpr char kPressRaiseLower[] = "\r   *** READY PRESS RAISE/LOWER BUTTON TO START ***";
-constexpr char kEnergized[] = "\r   *** XFMR ENERGIZED ***";
-constexpr char kCalibrating[] = "\r   *** XFMR CALIBRATING ***";
-constexpr char kComplete[] = "\r TEST COMPLETE";
 
-constexpr int kStartTimer = 1;
-constexpr int kStartTimerMs = 250;
-constexpr std::uint32_t kIdlePassMs = 250;
 constexpr int kPollReadMs = 500;
-constexpr std::size_t kPollLineCapacity = 512;
-constexpr std::uint32_t kBlinkHalfPeriodMs = 2000;
 // The instrument's own test lengths; the chosen length ends it earlier.
 constexpr int kShortTestSeconds = 120;
 constexpr int kLongTestSeconds = 240;
@@ -40,36 +32,9 @@ constexpr int kLongTestSeconds = 240;
 constexpr char kTestFileExtension[] = ".tst-tkan";
 constexpr char kTestFileFilter[] = "Test (*.tst-tkan) |*.tst-tkan||";
 
-struct HeaderKey {
-    const char* name;
-    std::string DynamicTestValues::*member;
-};
-
-// The static test dialog keeps its header under the same keys, so both
-// dialogs show whatever was typed last in either.
-constexpr std::array<HeaderKey, 8> kHeaderKeys{{
-    {"Company", &DynamicTestValues::company},
-    {"Circuit", &DynamicTestValues::circuit},
-    {"Model", &DynamicTestValues::model},
-    {"KVA", &DynamicTestValues::kva},
-    {"Station", &DynamicTestValues::station},
-    {"Mfr", &DynamicTestValues::manufacturer},
-    {"SN", &DynamicTestValues::serialNumber},
-    {"Operator", &DynamicTestValues::operatorName},
-}};
-
 bool Contains(std::string_view text, std::string_view part)
 {
     return text.find(part) != std::string_view::npos;
-}
-
-// A name typed without an extension gets the chooser's default one, as the
-// desktop's own save dialogs do.
-std::string WithDefaultExtension(const std::string& path, std::string_view extension)
-{
-    if (FileNamePart(path).find('.') != std::string::npos)
-        return path;
-    return path + std::string(extension);
 }
 
 }  // namespace
@@ -169,8 +134,10 @@ void dlgDynamicTest::OnTapControlClicked()
 void dlgDynamicTest::OnInitDialog(DynamicTestView& view)
 {
     view_ = &view;
-    for (const HeaderKey& key : kHeaderKeys)
-        values_.*key.member = context_.store.ReadText(kSettingsSection, key.name, "");
+    // The static test dialog keeps its header under the same keys, so both
+    // dialogs show whatever was typed last in either.
+    for (std::size_t i = 0; i < kHeaderFieldCount; ++i)
+        values_.header[i] = context_.store.ReadText(kSettingsSection, std::string(kHeaderFields[i].settingsKey), "");
     Show();
 
     RovaDevice& device = context_.device;
@@ -188,7 +155,7 @@ void dlgDynamicTest::OnInitDialog(DynamicTestView& view)
     view.SetCurrentChoices(currentChoices_);
     values_.lengthIndex = 0;
     values_.currentIndex = 0;
-    statusText_ = kPressStart;
+    statusText_ = kPressStartText;
     view.SetTimer(kStartTimer, kStartTimerMs);
     Show();
     UpdateButtons();
@@ -225,8 +192,8 @@ void dlgDynamicTest::CloseTest()
     if (ended_)
         return;
     ReadBack();
-    for (const HeaderKey& key : kHeaderKeys)
-        context_.store.WriteText(kSettingsSection, key.name, values_.*key.member);
+    for (std::size_t i = 0; i < kHeaderFieldCount; ++i)
+        context_.store.WriteText(kSettingsSection, std::string(kHeaderFields[i].settingsKey), values_.header[i]);
     exitRequested_ = true;
     StopTest();
     ended_ = true;
@@ -284,9 +251,7 @@ int dlgDynamicTest::StartTest()
     if (started) {
         running_ = true;
         ready_ = false;
-        // A new test blinks afresh.
-        blinkText_.clear();
-        blinkStarted_ = false;
+        blink_.Restart();
     } else {
         context_.prompter.Message(MessageStyle::Tkan, "Unable to start test, try again");
     }
@@ -360,8 +325,7 @@ void dlgDynamicTest::SaveTest()
     transfer.durationLimit = testLength_;
     transfer.expectedBytes = ExpectedDynamicRecordBytes(testLength_);
     transfer.headerGiven = true;
-    transfer.headerTexts = {values_.company, values_.station,      values_.circuit, values_.manufacturer,
-                            values_.model,   values_.serialNumber, values_.kva,     values_.operatorName};
+    transfer.headerTexts = values_.header;
     // A download that failed saved nothing: the dialog stays so that the
     // test, still on the instrument, can be saved again, and the main window
     // is not sent to open a file that was never written.
@@ -445,7 +409,7 @@ void dlgDynamicTest::HandleLine(const std::string& line)
             context_.device.SendRelay(RelayCommand::Go);
         } else if (values_.relayMode == kMomentary) {
             // The operator's Raise / Lower button drives the relay.
-            blinkText_ = kPressRaiseLower;
+            blink_.SetText(kPressRaiseLower);
             SetStatus(kPressRaiseLower);
         } else {
             context_.device.SendRelay(TapRelay());
@@ -453,11 +417,11 @@ void dlgDynamicTest::HandleLine(const std::string& line)
         ready_ = true;
     }
     if (Contains(line, instrument::kStatusCharging)) {
-        blinkText_ = kEnergized;
+        blink_.SetText(kEnergizedText);
         Refresh();
     }
     if (Contains(line, instrument::kStatusCalibrating)) {
-        blinkText_ = kCalibrating;
+        blink_.SetText(kCalibratingText);
         Refresh();
     }
     UpdateButtons();
@@ -466,8 +430,8 @@ void dlgDynamicTest::HandleLine(const std::string& line)
     if (Contains(line, instrument::kStatusDone)) {
         running_ = false;
         ready_ = true;
-        blinkText_ = kComplete;
-        SetStatus(kComplete);
+        blink_.SetText(kCompleteText);
+        SetStatus(kCompleteText);
         UpdateButtons();
         context_.device.DiscardUntilQuiet(kPollLineCapacity);
     }
@@ -481,7 +445,7 @@ void dlgDynamicTest::CountDown(const std::string& line)
     long long left = static_cast<long long>(reported) + testLength_ - own;
     left = std::clamp<long long>(left, 0, INT_MAX);
     std::string text = "\rTime Left: " + std::to_string(left) + " seconds";
-    blinkText_ = text;
+    blink_.SetText(text);
     SetStatus(text);
     if (left == 0)
         StopTest();
@@ -489,20 +453,10 @@ void dlgDynamicTest::CountDown(const std::string& line)
 
 void dlgDynamicTest::Blink()
 {
-    if (ready_ || blinkText_.empty())
+    if (ready_)
         return;
-    const std::uint32_t now = context_.ticks.TickCount();
-    if (!blinkStarted_) {
-        blinkStarted_ = true;
-        blinkShown_ = true;
-        blinkTick_ = now;
-        return;
-    }
-    if (now - blinkTick_ < kBlinkHalfPeriodMs)
-        return;
-    blinkTick_ = now;
-    SetStatus(blinkShown_ ? blinkText_ : std::string());
-    blinkShown_ = !blinkShown_;
+    if (std::optional<std::string> status = blink_.Step(context_.ticks.TickCount()))
+        SetStatus(*status);
 }
 
 }  // namespace tkan

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "device/RovaDevice.h"
+#include "records/HeaderFields.h"
 #include "testing/ReentrantLock.h"
+#include "testing/TestRunStatus.h"
 
 namespace tkan {
 
@@ -17,9 +19,6 @@ struct TestingContext;
 enum TapControl { kNoTapControl = 0, kRaiseTap = 1, kLowerTap = 2 };
 enum RelayMode { kLatch = 0, kMomentary = 1 };
 
-// The codes the Raise / Lower button reports.
-inline constexpr int kRelayPressed = 2;
-inline constexpr int kRelayReleased = 3;
 
 inline constexpr std::array<std::string_view, 5> kTestLengthChoices = {
     "15 Seconds", "30 Seconds", "60 Seconds", "120 Seconds", "240 Seconds"};
@@ -31,7 +30,7 @@ int LeadingInteger(std::string_view text);
 
 // The values bound to the dialog's controls.
 struct DynamicTestValues {
-    std::string company, circuit, model, kva, station, manufacturer, serialNumber, operatorName;
+    std::array<std::string, kHeaderFieldCount> header;  // in kHeaderFields order
     int lengthIndex = 0;
     int currentIndex = 0;
     int tapControl = kNoTapControl;
@@ -105,7 +104,7 @@ public:
     bool ExitRequested() const { return exitRequested_; }
     int TestLength() const { return testLength_; }
     const std::string& StatusText() const { return statusText_; }
-    const std::string& BlinkText() const { return blinkText_; }
+    const std::string& BlinkText() const { return blink_.Text(); }
     const DynamicTestValues& Values() const { return values_; }
     const DynamicTestButtons& Buttons() const { return buttons_; }
 
@@ -140,10 +139,7 @@ private:
     bool exitRequested_ = false;
     bool ended_ = false;
     int testLength_ = 0;
-    std::string blinkText_;
-    bool blinkStarted_ = false;
-    bool blinkShown_ = false;
-    std::uint32_t blinkTick_ = 0;
+    StatusBlink blink_;
     std::string savedPath_;
     // Raise / Lower pressed and not yet released.
     bool relayHeld_ = false;

@@ -13,6 +13,7 @@
 #include "device/RovaDevice.h"
 #include "device/Timer.h"
 #include "platform/Prompter.h"
+#include "records/HeaderFields.h"
 #include "records/TestRecord.h"
 #include "testing/TestingContext.h"
 
@@ -252,15 +253,8 @@ int CXferDlg::DownloadRecord(int number, const std::string& fileName)
     if (!record.BuildFromInstrument(buffer.data(), total) || !HoldsTest(record))
         return NoRecordData();
     if (headerGiven) {
-        TestHeader& h = record.header;
-        h.company = headerTexts[0];
-        h.station = headerTexts[1];
-        h.circuit = headerTexts[2];
-        h.manufacturer = headerTexts[3];
-        h.model = headerTexts[4];
-        h.serialNumber = headerTexts[5];
-        h.kva = headerTexts[6];
-        h.operatorName = headerTexts[7];
+        for (std::size_t i = 0; i < kHeaderFieldCount; ++i)
+            record.header.*kHeaderFields[i].member = headerTexts[i];
     }
     record.exportOnSave = true;
     record.autoExport = context_.settings.AutoExport != 0;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "records/HeaderFields.h"
+
 namespace tkan {
 
 struct TestingContext;
@@ -61,11 +63,11 @@ public:
     CXferDlg(const CXferDlg&) = delete;
     CXferDlg& operator=(const CXferDlg&) = delete;
 
-    // The eight texts replace the downloaded record's header, in the order
-    // company, station, circuit, manufacturer, model, serial number, KVA,
-    // operator.
+    // The eight texts replace the downloaded record's header, in the header
+    // table's order (company, station, circuit, manufacturer, model, serial
+    // number, KVA, operator).
     bool headerGiven = false;
-    std::array<std::string, 8> headerTexts;
+    std::array<std::string, kHeaderFieldCount> headerTexts;
 
     // In the order they were selected.
     std::vector<int> recordNumbers;

@@ -405,8 +405,8 @@ TEST_P(DynamicTestRun, CloseBoxNeverAsksAndKeepsTheHeaderForNextTime)
     rig.store.Set("Settings", "Station", "Harlow Substation");
     DynamicRun run(rig);
     run.Open();
-    EXPECT_EQ(run.view.values.station, "Harlow Substation");
-    run.view.values.company = "ACME Power";
+    EXPECT_EQ(run.view.values.header[1], "Harlow Substation");
+    run.view.values.header[0] = "ACME Power";
     rig.script.Then([&] { run.dialog.StartTest(); })
         .When([&] { return IsTimeLeft(run.view.status); }, [&] { run.dialog.StopTest(); })
         .Then([&] { run.dialog.CloseTest(); });
@@ -462,8 +462,8 @@ TEST_P(DynamicTestRun, SaveDownloadsTheTestWithItsHeaderAndLengthAndEndsTheDialo
     rig.context->autoExport = [&](const TestRecord& r) { exported += r.IsDynamic(); };
     DynamicRun run(rig);
     run.Open();
-    run.view.values.company = "ACME Power";
-    run.view.values.serialNumber = "SN-77";
+    run.view.values.header[0] = "ACME Power";
+    run.view.values.header[5] = "SN-77";
     rig.prompter.saveFiles = {folder.File("Run1")};
     rig.script.Then([&] { run.dialog.StartTest(); })
         .When([&] { return !run.dialog.Running() && run.dialog.Ready(); }, [&] { run.dialog.SaveTest(); });

@@ -58,7 +58,7 @@ TEST(DynamicTestDialog, OpensWithTheHeaderListsAndColoursAndKeepsTheHeaderOnClos
     ASSERT_TRUE(dialog.Open());
     EXPECT_EQ(dialog.windowTitle(), "Dynamic Test");
     EXPECT_EQ(dialog.HeaderEdit(0)->text(), QString::fromUtf8("\u00C5gesta Kraft"));
-    EXPECT_EQ(dialog.HeaderEdit(6)->text(), "SN-44");
+    EXPECT_EQ(dialog.HeaderEdit(5)->text(), "SN-44");
     EXPECT_EQ(Items(dialog.LengthList()),
               (QStringList{"15 Seconds", "30 Seconds", "60 Seconds", "120 Seconds", "240 Seconds"}));
     // A 40 A instrument offers its own pair of currents.
@@ -100,7 +100,7 @@ TEST(DynamicTestDialog, OpensWithTheHeaderListsAndColoursAndKeepsTheHeaderOnClos
     dialog.RaiseLowerButton()->setDown(false);
 
     // What was typed survives the close box, as Windows-1252 like the rest.
-    dialog.HeaderEdit(4)->setText(QString::fromUtf8("Br\u00E4nnk\u00E4lla 7"));
+    dialog.HeaderEdit(1)->setText(QString::fromUtf8("Br\u00E4nnk\u00E4lla 7"));
     dialog.reject();
     EXPECT_TRUE(dialog.Controller().Ended());
     EXPECT_EQ(dialog.result(), QDialog::Rejected);

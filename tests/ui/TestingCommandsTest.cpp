@@ -178,8 +178,8 @@ TEST_P(MenuTestRun, ADynamicTestRunFromTheMenuIsSavedAndShownAsAGraph)
               [] {
                   DynamicTestDialog* dialog = Active<DynamicTestDialog>();
                   dialog->HeaderEdit(0)->setText("North Grid");
-                  dialog->HeaderEdit(1)->setText("Feeder 3");
-                  dialog->HeaderEdit(4)->setText("Substation 9");
+                  dialog->HeaderEdit(2)->setText("Feeder 3");
+                  dialog->HeaderEdit(1)->setText("Substation 9");
                   PostClick(dialog->StartButton());
               })
         .When(

@@ -18,29 +18,13 @@
 #include "platform/qt/QSettingsStore.h"
 #include "testing/TestingContext.h"
 #include "platform/qt/QtMessagePump.h"
+#include "testing/qt/HeaderBox.h"
 #include "testing/qt/QtModalDialogs.h"
 #include "testing/qt/TestingStyle.h"
 
 namespace tkan {
 
 namespace {
-
-struct HeaderField {
-    const char* label;
-    std::string DynamicTestValues::*member;
-};
-
-// In the order the edits are made and read, left column first.
-constexpr std::array<HeaderField, 8> kHeaderFields{{
-    {"Company", &DynamicTestValues::company},
-    {"Circuit", &DynamicTestValues::circuit},
-    {"Model", &DynamicTestValues::model},
-    {"KVA", &DynamicTestValues::kva},
-    {"Station", &DynamicTestValues::station},
-    {"MFR", &DynamicTestValues::manufacturer},
-    {"SN", &DynamicTestValues::serialNumber},
-    {"Operator", &DynamicTestValues::operatorName},
-}};
 
 QPushButton* PlainButton(const char* text, QWidget* parent)
 {
@@ -79,22 +63,7 @@ DynamicTestDialog::~DynamicTestDialog() = default;
 
 void DynamicTestDialog::BuildLayout()
 {
-    auto* headerBox = new QGroupBox(QStringLiteral("Test Header Information"), this);
-    auto* headerGrid = new QGridLayout(headerBox);
-    for (std::size_t i = 0; i < kHeaderFields.size(); ++i) {
-        auto* edit = new QLineEdit(headerBox);
-        edit->setMinimumWidth(180);
-        auto* label = new QLabel(QString::fromLatin1(kHeaderFields[i].label), headerBox);
-        label->setBuddy(edit);
-        const int row = static_cast<int>(i % 4);
-        const int column = static_cast<int>(i / 4) * 2;
-        headerGrid->addWidget(label, row, column);
-        headerGrid->addWidget(edit, row, column + 1);
-        header_.push_back(edit);
-    }
-    headerGrid->setColumnStretch(1, 1);
-    headerGrid->setColumnStretch(3, 1);
-    headerGrid->setColumnMinimumWidth(2, 70);
+    header_ = new HeaderBox(this);
 
     length_ = new QComboBox(this);
     for (std::string_view choice : kTestLengthChoices)
@@ -163,7 +132,7 @@ void DynamicTestDialog::BuildLayout()
     buttons->addWidget(exit_);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(headerBox);
+    layout->addWidget(header_);
     layout->addLayout(choices);
     layout->addLayout(tapRow);
     layout->addWidget(status_);
@@ -206,22 +175,16 @@ QRadioButton* DynamicTestDialog::RelayModeButton(int relayMode) const
     return qobject_cast<QRadioButton*>(relayGroup_->button(relayMode));
 }
 
-QLineEdit* DynamicTestDialog::HeaderEdit(int index) const
+QLineEdit* DynamicTestDialog::HeaderEdit(int field) const
 {
-    if (index < 0 || index >= static_cast<int>(header_.size()))
-        return nullptr;
-    return header_[static_cast<std::size_t>(index)];
+    return field < 0 ? nullptr : header_->Edit(static_cast<std::size_t>(field));
 }
 
 // --- DynamicTestView ---------------------------------------------------------
 
 void DynamicTestDialog::ShowValues(const DynamicTestValues& values)
 {
-    for (std::size_t i = 0; i < kHeaderFields.size(); ++i) {
-        const QString text = FromWindows1252(values.*kHeaderFields[i].member);
-        if (header_[i]->text() != text)
-            header_[i]->setText(text);
-    }
+    header_->Show(values.header);
     length_->setCurrentIndex(values.lengthIndex);
     if (current_->count() > 0)
         current_->setCurrentIndex(values.currentIndex);
@@ -234,8 +197,7 @@ void DynamicTestDialog::ShowValues(const DynamicTestValues& values)
 DynamicTestValues DynamicTestDialog::ReadValues()
 {
     DynamicTestValues values;
-    for (std::size_t i = 0; i < kHeaderFields.size(); ++i)
-        values.*kHeaderFields[i].member = ToWindows1252(header_[i]->text());
+    values.header = header_->Read();
     values.lengthIndex = std::max(0, length_->currentIndex());
     values.currentIndex = std::max(0, current_->currentIndex());
     values.tapControl = std::max(0, tapGroup_->checkedId());

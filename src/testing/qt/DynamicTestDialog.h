@@ -20,6 +20,7 @@ class QTimer;
 
 namespace tkan {
 
+class HeaderBox;
 class QtModalDialogs;
 struct TestingContext;
 
@@ -54,7 +55,8 @@ public:
     QComboBox* CurrentList() const { return current_; }
     QRadioButton* TapButton(int tapControl) const;
     QRadioButton* RelayModeButton(int relayMode) const;
-    QLineEdit* HeaderEdit(int index) const;
+    // The edit of header field `field`, in the header table's order.
+    QLineEdit* HeaderEdit(int field) const;
 
 public slots:
     // The close box and Esc: closing without the question of Exit.
@@ -76,7 +78,7 @@ private:
     std::unique_ptr<dlgDynamicTest> controller_;
     std::map<int, QTimer*> timers_;
 
-    std::vector<QLineEdit*> header_;
+    HeaderBox* header_ = nullptr;
     QComboBox* length_ = nullptr;
     QComboBox* current_ = nullptr;
     QButtonGroup* tapGroup_ = nullptr;
