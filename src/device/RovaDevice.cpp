@@ -468,6 +468,11 @@ int RovaDevice::StartTkanTest(int currentAmperes, std::string_view testType, con
     return Acknowledge();
 }
 
+int RovaDevice::StartRkzTest()
+{
+    return SendCommandByte(instrument::kRkzStartCommand);
+}
+
 int RovaDevice::SendRelay(RelayCommand command)
 {
     switch (command) {

@@ -114,6 +114,8 @@ public:
     // title); a send that fails or a reply that does not come fails
     // silently, and so does the start once `cancelled` says so.
     int StartTkanTest(int currentAmperes, std::string_view testType, const std::function<bool()>& cancelled);
+    // The start of a static test on an RKZ meter: "T" alone, no reply.
+    int StartRkzTest();
     // "G", "U", "D" or "O"; no reply.
     int SendRelay(RelayCommand command);
     // Answers the instrument's "SURE?".

@@ -4,6 +4,7 @@
 
 #include "platform/Prompter.h"
 #include "records/TextLines.h"
+#include "testing/TestingContext.h"
 
 namespace tkan {
 
@@ -37,6 +38,11 @@ int dlgTestCurrent::OnOk(const TestCurrentValues& values)
 int dlgTestCurrent::CurrentAmps() const
 {
     return kStaticTestCurrents[static_cast<std::size_t>(currentIndex_)];
+}
+
+int ModalDialogs::RunTestCurrent(dlgTestCurrent& choice)
+{
+    return choice.OnOk(choice.Initial());
 }
 
 int StepsFromAnswer(std::string_view answer)

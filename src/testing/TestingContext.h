@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <functional>
 
 namespace tkan {
@@ -7,6 +8,7 @@ namespace tkan {
 class CAppInfo;
 class CTestDlg;
 class CXferDlg;
+class dlgTestCurrent;
 class MessagePump;
 class Prompter;
 class RovaDevice;
@@ -28,6 +30,9 @@ struct TestingContext {
     // Runs for a record once it has been saved; empty until the export
     // subsystem provides one.
     std::function<void(const TestRecord&)> autoExport;
+    // The wall clock of the readings' times and the reports; empty: the
+    // system's.
+    std::function<std::time_t()> clockTime;
 };
 
 // Shows the retrieval dialogs modally over their logic. The desktop opens
@@ -39,6 +44,9 @@ public:
     // 1 when the dialog ended with OK.
     virtual int RunTransfer(CXferDlg& transfer) = 0;
     virtual int RunDirectory(CTestDlg& directory) = 0;
+    // The Select Test Current dialog; a front that cannot ask takes its
+    // defaults.
+    virtual int RunTestCurrent(dlgTestCurrent& choice);
 };
 
 }  // namespace tkan

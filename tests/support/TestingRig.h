@@ -127,7 +127,7 @@ public:
         }
         device = std::make_unique<RovaDevice>(*serial, usb_.get(), settings, prompter);
         context = std::make_unique<TestingContext>(
-            TestingContext{*device, settings, store, prompter, ticks, pump, {}});
+            TestingContext{*device, settings, store, prompter, ticks, pump, {}, {}});
         pump.SetHook([this] { Pumped(); });
     }
 

@@ -160,7 +160,7 @@ int RunDownload(const Command& self, std::span<const std::string> args)
     connection.settings.AutoExport = 0;
     NoSettingsStore store;
     TestingContext context{connection.device, connection.settings, store, prompter, connection.ticks,
-                           connection.pump, {}};
+                           connection.pump, {}, {}};
 
     CXferDlg transfer(context);
     transfer.SetFilePrefix(prefix ? *prefix : std::string(kDefaultFilePrefix));

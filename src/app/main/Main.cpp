@@ -97,7 +97,7 @@ int main(int argc, char** argv)
     tkan::AppServices services{settings, store, recent, prompter, device, serial, ticks, pump};
     tkan::CUlkDoc doc(settings, prompter, recent, store);
     // Made before the frame so that it outlives the frame's handlers.
-    tkan::TestingContext testing{device, settings, store, prompter, ticks, pump, {}};
+    tkan::TestingContext testing{device, settings, store, prompter, ticks, pump, {}, {}};
     tkan::CMainFrame frame(services, doc);
     prompter.SetMainWindow(&frame);
 

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 #include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
@@ -134,13 +135,17 @@ CommandState CMainFrame::StateOf(CommandId id) const
     CommandState state = QueryCommand(id, doc_.Context(tkanConnected_));
     // A command nested inside a wait for the instrument would start a second
     // exchange or swap the document under the first.
-    if (!HasHandler(id) || services_.device.IsBusy())
+    if (!HasHandler(id) || (services_.device.IsBusy() && !probing_))
         state.enabled = false;
     return state;
 }
 
 bool CMainFrame::RunCommand(CommandId id)
 {
+    if (probing_) {
+        pendingCommand_ = id;
+        return true;
+    }
     if (!StateOf(id).enabled)
         return false;
     // A copy: the handler may replace itself.
@@ -319,15 +324,8 @@ std::vector<QAction*> CMainFrame::RecentFileActions() const { return Shown().rec
 void CMainFrame::UpdateCommandStates(bool probe)
 {
     const MenuSet& set = Shown();
-    if (probe) {
-        bool wanted = false;
-        for (const QAction* action : set.commands)
-            wanted = wanted || (NeedsInstrumentProbe(CommandOf(action)) && HasHandler(CommandOf(action)));
-        // Only a probe that can enable something is worth a word to the
-        // instrument.
-        if (wanted && !services_.device.IsBusy())
-            tkanConnected_ = ProbeTkan();
-    }
+    if (probe)
+        ScheduleProbe();
     for (QAction* action : set.commands) {
         CommandState state = StateOf(CommandOf(action));
         action->setEnabled(state.enabled);
@@ -336,6 +334,32 @@ void CMainFrame::UpdateCommandStates(bool probe)
     }
     for (QAction* item : set.recentItems)
         item->setEnabled(!services_.device.IsBusy());
+}
+
+void CMainFrame::ScheduleProbe()
+{
+    bool wanted = false;
+    for (const QAction* action : Shown().commands)
+        wanted = wanted || (NeedsInstrumentProbe(CommandOf(action)) && HasHandler(CommandOf(action)));
+    // Only a probe that can enable something is worth a word to the
+    // instrument.
+    if (!wanted || probeScheduled_ || probing_ || services_.device.IsBusy())
+        return;
+    probeScheduled_ = true;
+    QTimer::singleShot(0, this, &CMainFrame::RunProbe);
+}
+
+void CMainFrame::RunProbe()
+{
+    probeScheduled_ = false;
+    if (services_.device.IsBusy())
+        return;
+    probing_ = true;
+    tkanConnected_ = ProbeTkan();
+    probing_ = false;
+    UpdateCommandStates();
+    if (std::optional<CommandId> chosen = std::exchange(pendingCommand_, std::nullopt))
+        RunCommand(*chosen);
 }
 
 std::vector<QAction*> CMainFrame::ActionsFor(CommandId id) const

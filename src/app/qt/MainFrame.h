@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,11 @@ private:
     void RefreshRecentFiles(MenuSet& set);
     void OpenRecentFile(std::size_t index);
     bool ProbeTkan();
+    // The probe behind the TKAN-only items runs after the menu has opened,
+    // not before: the menu shows the last answer at once, and a silent
+    // instrument (seconds of time-outs) never holds the menu up.
+    void ScheduleProbe();
+    void RunProbe();
 
     void OnFileManipulation();
     void OnAbout();
@@ -129,6 +135,11 @@ private:
     MenuSet loadedMenus_;
     int shownMenu_ = 0;
     bool tkanConnected_ = false;
+    bool probeScheduled_ = false;
+    bool probing_ = false;
+    // A command chosen while the probe waited for the instrument; it runs
+    // once the probe is done instead of being lost.
+    std::optional<CommandId> pendingCommand_;
 
     QLabel* messagePane_ = nullptr;
     QLabel* indicators_[3] = {};

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "testing/qt/DeviceDirectoryDialog.h"
+#include "testing/qt/TestCurrentDialog.h"
 #include "testing/qt/TransferDialog.h"
 
 namespace tkan {
@@ -23,6 +24,12 @@ int QtModalDialogs::RunTransfer(CXferDlg& transfer)
 int QtModalDialogs::RunDirectory(CTestDlg& directory)
 {
     DeviceDirectoryDialog dialog(Parent(), directory);
+    return dialog.Run();
+}
+
+int QtModalDialogs::RunTestCurrent(dlgTestCurrent& choice)
+{
+    TestCurrentDialog dialog(Parent(), choice);
     return dialog.Run();
 }
 

@@ -17,6 +17,7 @@ public:
 
     int RunTransfer(CXferDlg& transfer) override;
     int RunDirectory(CTestDlg& directory) override;
+    int RunTestCurrent(dlgTestCurrent& choice) override;
 
 private:
     QWidget* Parent() const;
