@@ -19,6 +19,9 @@ CommandLine ParseCommandLine(std::span<const std::string> args)
             optionsEnded = true;
         } else if (!optionsEnded && arg == "--simulate") {
             line.simulate = true;
+        } else if (!optionsEnded && arg.starts_with("--simulate=")) {
+            line.simulate = true;
+            line.simulatedModel = arg.substr(std::string_view("--simulate=").size());
         } else if (!optionsEnded && arg == "--exit-after-first-paint") {
             line.exitAfterFirstPaint = true;
         } else if (!optionsEnded && (arg == "--help" || arg == "-h")) {
@@ -38,11 +41,13 @@ CommandLine ParseCommandLine(std::span<const std::string> args)
 
 std::string UsageText()
 {
-    return "usage: tkan [--simulate] [FILE]\n"
+    return "usage: tkan [--simulate[=MODEL]] [FILE]\n"
            "\n"
-           "  FILE        a test file to open at start (.tst-tkan, .tst-rkz, .test)\n"
-           "  --simulate  talk to a built-in simulated instrument on a pseudo-terminal\n"
-           "              instead of the configured port (USB off, settings unchanged)\n";
+           "  FILE              a test file to open at start (.tst-tkan, .tst-rkz, .test)\n"
+           "  --simulate        talk to a built-in simulated instrument on a pseudo-terminal\n"
+           "                    instead of the configured port (USB off, settings unchanged)\n"
+           "  --simulate=MODEL  the same with another instrument: TKAN (the default),\n"
+           "                    TKAN-40, RKZ10P or RKZ40P\n";
 }
 
 std::string AbsolutePath(const std::string& path, const std::string& startFolder)

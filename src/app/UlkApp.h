@@ -16,9 +16,11 @@ inline constexpr char kWindowTitle[] = "Brennix TKAN Software Version 1.13";
 inline constexpr char kApplicationTitle[] = "TKAN";
 inline constexpr char kCompanyKey[] = "Brennix";
 
-// What the program was started with: tkan [--simulate] [FILE].
+// What the program was started with: tkan [--simulate[=MODEL]] [FILE].
 struct CommandLine {
     bool simulate = false;
+    // The instrument --simulate=MODEL names; empty: a TKAN.
+    std::string simulatedModel;
     // For the start-up measurement: end once the window has been painted.
     bool exitAfterFirstPaint = false;
     bool help = false;

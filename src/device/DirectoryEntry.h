@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "records/TestRecord.h"
+
 namespace tkan {
 
 // The instrument's directory keeps each text in a 40-byte field with its
@@ -14,14 +16,8 @@ inline constexpr std::size_t kDirectoryTextLength = 39;
 struct DirectoryEntry {
     int testNumber = 0;
     std::string dateText;
-    std::string company;
-    std::string station;
-    std::string circuit;
-    std::string manufacturer;
-    std::string model;
-    std::string serialNumber;
-    std::string kva;
-    std::string operatorName;
+    // The eight header texts; the date, time and file name stay empty.
+    TestHeader header;
     std::string typeText;
     std::string kneeText;
 

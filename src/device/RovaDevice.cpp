@@ -133,16 +133,9 @@ void StoreKeyValue(DirectoryEntry& entry, std::string_view line)
         return;
     std::string_view key = line.substr(0, equals);
     std::string value = Cut(line.substr(equals + 1));
-    // The entry's copies of the header texts, in the order of kHeaderFields,
-    // whose keys the directory uses.
-    static constexpr std::array<std::string DirectoryEntry::*, kHeaderFieldCount> kHeaderTexts{{
-        &DirectoryEntry::company, &DirectoryEntry::station, &DirectoryEntry::circuit,
-        &DirectoryEntry::manufacturer, &DirectoryEntry::model, &DirectoryEntry::serialNumber,
-        &DirectoryEntry::kva, &DirectoryEntry::operatorName,
-    }};
-    for (std::size_t i = 0; i < kHeaderFieldCount; ++i) {
-        if (EqualsIgnoringCase(key, kHeaderFields[i].key)) {
-            entry.*kHeaderTexts[i] = std::move(value);
+    for (const HeaderFieldInfo& field : kHeaderFields) {
+        if (EqualsIgnoringCase(key, field.key)) {
+            entry.header.*field.member = std::move(value);
             return;
         }
     }

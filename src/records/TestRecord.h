@@ -67,6 +67,8 @@ struct TestHeader {
     std::string testDate;  // "%b %d, %Y" when it comes from the instrument
     std::string testTime;  // "%I:%M %p"
     std::string fileName;  // name of the file last loaded or saved, no folder
+
+    bool operator==(const TestHeader&) const = default;
 };
 
 struct StaticReading {

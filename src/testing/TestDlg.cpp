@@ -46,7 +46,7 @@ void CTestDlg::OnInitDialog(DirectoryView& view)
         std::array<char, 16> number{};
         std::snprintf(number.data(), number.size(), "%04d", entry.testNumber);
         std::vector<std::string> cells = {number.data(), entry.typeText, entry.dateText,
-                                          entry.company, entry.station,  entry.circuit};
+                                          entry.header.company, entry.header.station, entry.header.circuit};
         view.AddRow(cells);
         rows_.push_back(std::move(cells));
         numbers_.push_back(entry.testNumber);

@@ -91,6 +91,9 @@ TEST(CommandLineTest, OptionsAndOneFile)
     EXPECT_EQ(ParseCommandLine(std::vector<std::string>{"--", "--odd.test"}).file, "--odd.test");
     EXPECT_TRUE(ParseCommandLine(std::vector<std::string>{"--exit-after-first-paint"}).exitAfterFirstPaint);
     EXPECT_TRUE(ParseCommandLine({}).file.empty());
+    CommandLine rkz = ParseCommandLine(std::vector<std::string>{"--simulate=RKZ10P"});
+    EXPECT_TRUE(rkz.simulate);
+    EXPECT_EQ(rkz.simulatedModel, "RKZ10P");
 }
 
 TEST(CommandLineTest, ARelativeFileIsTakenFromTheStartFolder)

@@ -76,7 +76,7 @@ TEST_F(UsbConnectionTest, ReadDirectoryListsTheStoredRecordsInAnyReportLength)
         for (std::size_t i = 0; i < records.size(); ++i) {
             EXPECT_EQ(device.Directory()[i].testNumber, records[i].number);
             EXPECT_EQ(device.Directory()[i].dateText, records[i].dateText);
-            EXPECT_EQ(device.Directory()[i].company, records[i].header.company.substr(0, kDirectoryTextLength));
+            EXPECT_EQ(device.Directory()[i].header.company, records[i].header.company.substr(0, kDirectoryTextLength));
         }
         hid.Unplug();
     }

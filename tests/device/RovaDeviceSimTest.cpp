@@ -117,7 +117,7 @@ TEST(RovaDeviceOnSimulator, RkzMeterIsFlaggedItsEntriesHaveNoTypeAndUnknownRecor
     for (const DirectoryEntry& entry : device.Directory()) {
         EXPECT_EQ(entry.typeText, "") << entry.testNumber;
         EXPECT_EQ(entry.dateText.size(), 17u) << entry.testNumber;  // MM/DD/YY HH:MM:SS
-        EXPECT_EQ(entry.company, "Northfield Power Co") << entry.testNumber;
+        EXPECT_EQ(entry.header.company, "Northfield Power Co") << entry.testNumber;
     }
 
     EXPECT_EQ(device.LoadTest(device.Directory()[1].testNumber), 1);

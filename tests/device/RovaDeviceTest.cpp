@@ -233,7 +233,7 @@ TEST_F(RovaDeviceTest, DirectoryEntriesTakeTheirFieldsFromTheListing)
     expected.testNumber = 3;
     expected.dateText = "01/05/10 09:15:00";
     expected.typeText = "DYN";
-    expected.company = "ACME";
+    expected.header.company = "ACME";
     ASSERT_EQ(device.DirectoryCount(), 1);
     EXPECT_EQ(device.Directory()[0], expected);
 
@@ -251,8 +251,9 @@ TEST_F(RovaDeviceTest, DirectoryEntriesTakeTheirFieldsFromTheListing)
     ASSERT_EQ(device.ReadDirectory(), 1);
     ASSERT_EQ(device.DirectoryCount(), 3);
     const DirectoryEntry& e = device.Directory()[0];
-    EXPECT_EQ((Texts{e.dateText, e.typeText, e.company, e.station, e.circuit, e.manufacturer, e.model,
-                     e.serialNumber, e.kva, e.operatorName, e.kneeText}),
+    EXPECT_EQ((Texts{e.dateText, e.typeText, e.header.company, e.header.station, e.header.circuit,
+                     e.header.manufacturer, e.header.model, e.header.serialNumber, e.header.kva,
+                     e.header.operatorName, e.kneeText}),
               (Texts{"12/31/09 10:20:30", "STAT V1", "North=Power", std::string(39, 'x'), "T2", "Calder", "RS",
                      "CE-1", "28000", "R. M\xFCller", "12.5"}));
     EXPECT_EQ(e.testNumber, 12);

@@ -36,7 +36,7 @@ std::string EntryLine(const DirectoryEntry& entry)
     std::snprintf(number.data(), number.size(), "%04d", entry.testNumber);
     std::string line = number.data();
     for (const std::string* text :
-         {&entry.typeText, &entry.dateText, &entry.company, &entry.station, &entry.circuit}) {
+         {&entry.typeText, &entry.dateText, &entry.header.company, &entry.header.station, &entry.header.circuit}) {
         line += '\t';
         line += Cp1252ToUtf8(*text);
     }

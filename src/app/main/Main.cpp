@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTimer>
 
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -54,7 +55,21 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    std::optional<tkan::SimModel> simulatedModel;
+    if (line.simulate) {
+        simulatedModel = line.simulatedModel.empty() ? tkan::SimModel::Tkan : tkan::ParseSimModel(line.simulatedModel);
+        if (!simulatedModel || *simulatedModel == tkan::SimModel::Other) {
+            std::fprintf(stderr, "tkan: no simulated instrument is called %s\n%s", line.simulatedModel.c_str(),
+                         tkan::UsageText().c_str());
+            return 2;
+        }
+    }
+
     QApplication application(argc, argv);
+    // Qt takes the desktop's locale for the C library too, and a decimal
+    // comma would then creep into the numbers of reports and files; the
+    // program formats its numbers the way the instrument and its files do.
+    std::setlocale(LC_NUMERIC, "C");
     // The settings key: the maker, then the application title.
     QCoreApplication::setOrganizationName(QString::fromLatin1(tkan::kCompanyKey));
     QCoreApplication::setApplicationName(QString::fromLatin1(tkan::kApplicationTitle));
@@ -75,13 +90,15 @@ int main(int argc, char** argv)
     tkan::HidTransport usb(hid, ticks, pump);
     tkan::RovaDevice device(serial, &usb, settings, prompter);
 
-    // The built-in instrument of --simulate: a TKAN with the demonstration
-    // records, answering on a pseudo-terminal at its line speed.
+    // The built-in instrument of --simulate: a TKAN, or the model named, with
+    // the demonstration records, answering on a pseudo-terminal at its line
+    // speed.
     std::unique_ptr<tkan::PtySim> simulation;
     std::optional<std::string> simulatedPort;
     if (line.simulate) {
         tkan::SimOptions options;
         options.clockStart = tkan::SimDate::Today();
+        options.model = *simulatedModel;
         simulation = std::make_unique<tkan::PtySim>(options);
         std::string error;
         if (!simulation->Start(error)) {
