@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins
   libhidapi-dev libxlsxwriter-dev nlohmann-json3-dev
   fonts-dejavu-core
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
 )
 
 missing=()

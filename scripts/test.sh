@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds, and runs every test: the normal build, the core
-# again under AddressSanitizer and UBSan, and the fuzz targets for a short,
-# bounded time each when clang is present.
+# Sets up the machine, builds, and runs every test: the normal build, all of it
+# again under AddressSanitizer and UBSan (the Qt faces on the offscreen
+# platform), and the fuzz targets for a short, bounded time each when clang is
+# present.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
