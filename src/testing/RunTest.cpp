@@ -486,9 +486,12 @@ void dlgRunTest::FollowElapsedAndTimedCapture()
     if (view_)
         view_->ShowElapsed(elapsedText_);
     UpdateButtons();
-    if (!Timed() || readings_.ReadingCount() == 0 || now - lastCaptureTick_ <= kCaptureIntervalMs)
+    if (!Timed() || readings_.ReadingCount() == 0)
         return;
-    AcceptReading();
+    if (now - lastCaptureTick_ > kCaptureIntervalMs)
+        AcceptReading();
+    // A run of n minutes takes n readings: one minute is the first capture
+    // alone, not a second one a minute later.
     if (readings_.ReadingCount() >= captureMinutes_) {
         elapsedText_.clear();
         UpdateButtons();

@@ -181,32 +181,35 @@ TEST_P(RunTestRun, ARegulatorRunFillsItsTapsAndKeepsThemThroughTheFile)
 INSTANTIATE_TEST_SUITE_P(Links, RunTestRun, ::testing::Values(Link::Serial, Link::Usb),
                          [](const auto& info) { return LinkName(info.param); });
 
-// Three minutes of timed capture: the first reading by hand, two more a
-// minute apart by themselves, then the test stops.
-TEST(RunTestTimed, ThreeMinutesTakeThreeReadingsAndStop)
+// Timed capture: the first reading by hand, the others a minute apart by
+// themselves, then the test stops; a run of n minutes takes n readings.
+TEST(RunTestTimed, NMinutesTakeNReadingsAndStop)
 {
-    Rig rig(Link::Usb);
-    ChoosingDialogs dialogs;
-    dialogs.chosen.timed = true;
-    dialogs.chosen.durationText = "3";
-    dlgRunTest dialog(*rig.context, dialogs, {"V1 ONLY", false, 0});
-    RecordingRunView view;
-    dialog.OnInitDialog(view);
-    ASSERT_EQ(dialog.CaptureMinutes(), 3);
+    for (int minutes : {3, 1}) {
+        SCOPED_TRACE(minutes);
+        Rig rig(Link::Usb);
+        ChoosingDialogs dialogs;
+        dialogs.chosen.timed = true;
+        dialogs.chosen.durationText = std::to_string(minutes);
+        dlgRunTest dialog(*rig.context, dialogs, {"V1 ONLY", false, 0});
+        RecordingRunView view;
+        dialog.OnInitDialog(view);
+        ASSERT_EQ(dialog.CaptureMinutes(), minutes);
 
-    bool acceptAfterFirst = false;
-    rig.script.Then([&] { dialog.StartTest(); })
-        .When([&] { return view.buttons.acceptTest; }, [&] { dialog.AcceptReading(); })
-        .Then([&] { acceptAfterFirst = view.buttons.acceptTest; })
-        .When([&] { return !dialog.Running(); }, [&] { dialog.ExitTest(); });
-    rig.prompter.answers.push_back(Answer::Yes);
-    rig.Bailout(400000, [&] { dialog.CloseTest(); });
-    dialog.OnTimer(1);
+        bool acceptAfterFirst = true;
+        rig.script.Then([&] { dialog.StartTest(); })
+            .When([&] { return view.buttons.acceptTest; }, [&] { dialog.AcceptReading(); })
+            .Then([&] { acceptAfterFirst = view.buttons.acceptTest; })
+            .When([&] { return !dialog.Running(); }, [&] { dialog.ExitTest(); });
+        rig.prompter.answers.push_back(Answer::Yes);
+        rig.Bailout(400000, [&] { dialog.CloseTest(); });
+        dialog.OnTimer(1);
 
-    ASSERT_FALSE(rig.BailedOut());
-    EXPECT_FALSE(acceptAfterFirst);
-    EXPECT_EQ(dialog.Readings().ReadingCount(), 3);
-    EXPECT_TRUE(Contains(rig.Commands(), "S"));
+        ASSERT_FALSE(rig.BailedOut());
+        EXPECT_FALSE(acceptAfterFirst);
+        EXPECT_EQ(dialog.Readings().ReadingCount(), minutes);
+        EXPECT_TRUE(Contains(rig.Commands(), "S"));
+    }
 }
 
 }  // namespace
