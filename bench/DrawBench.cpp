@@ -9,11 +9,11 @@
 // BM_FirstPage adds building those pyramids, as the first paint after a
 // record is opened pays it.
 
-#include <benchmark/benchmark.h>
-
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+
+#include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cmath>
@@ -22,10 +22,10 @@
 #include <memory>
 #include <vector>
 
-#include "settings/AppInfo.h"
 #include "display/DisplayTest.h"
 #include "platform/qt/QtCanvas.h"
 #include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 #include "sim/RecordEncoder.h"
 
 using namespace tkan;
@@ -71,8 +71,7 @@ std::unique_ptr<TestRecord> LargestDynamicRecord(double windingMicroOhm)
 }
 
 struct Page {
-    Page()
-        : main(LargestDynamicRecord(2450)), first(LargestDynamicRecord(2510)), second(LargestDynamicRecord(2390))
+    Page() : main(LargestDynamicRecord(2450)), first(LargestDynamicRecord(2510)), second(LargestDynamicRecord(2390))
     {
         overlays = {first.get(), second.get()};
         // Widen the page until the plot inside it is 1920 pixels across.

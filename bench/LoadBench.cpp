@@ -7,6 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -15,8 +17,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "records/TestRecord.h"
 #include "sim/RecordEncoder.h"
@@ -119,11 +119,9 @@ void Report(benchmark::State& state, Clock::duration elapsed, bool compareToRead
 {
     const double perIteration =
         std::chrono::duration<double>(elapsed).count() / static_cast<double>(state.iterations());
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(File().Bytes()));
-    state.counters["per_sample"] =
-        benchmark::Counter(File().Samples(), benchmark::Counter::kIsIterationInvariantRate |
-                                                 benchmark::Counter::kInvert);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(File().Bytes()));
+    state.counters["per_sample"] = benchmark::Counter(
+        File().Samples(), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["samples"] = File().Samples();
     if (compareToRead && plainReadSeconds > 0)
         state.counters["x_read"] = perIteration / plainReadSeconds;

@@ -120,9 +120,9 @@ void CheckDirectory(const RovaDevice& device)
     fuzz::Require(device.DirectoryCount() >= 0 && device.DirectoryCount() <= instrument::kMaxDirectoryEntries,
                   "directory count within 0..100");
     for (const DirectoryEntry& e : device.Directory()) {
-        for (const std::string* text : {&e.dateText, &e.header.company, &e.header.station, &e.header.circuit,
-                                        &e.header.manufacturer, &e.header.model, &e.header.serialNumber,
-                                        &e.header.kva, &e.header.operatorName, &e.typeText, &e.kneeText})
+        for (const std::string* text :
+             {&e.dateText, &e.header.company, &e.header.station, &e.header.circuit, &e.header.manufacturer,
+              &e.header.model, &e.header.serialNumber, &e.header.kva, &e.header.operatorName, &e.typeText, &e.kneeText})
             fuzz::Require(text->size() <= kDirectoryTextLength, "directory texts cut to their field");
     }
 }

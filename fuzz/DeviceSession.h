@@ -15,13 +15,13 @@
 #include <utility>
 #include <vector>
 
-#include "settings/AppInfo.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
 #include "device/Transport.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
+#include "settings/AppInfo.h"
 #include "testing/TestingContext.h"
 #include "testing/XferDlg.h"
 
@@ -68,14 +68,14 @@ public:
 // The operation sequences a session can run; the low three bits of the
 // selector byte pick one.
 enum class Sequence : std::uint8_t {
-    Connect = 0,           // Connect(1)
-    Version = 1,           // GetVersion with the probe first
-    Directory = 2,         // ReadDirectory
-    Load = 3,              // LoadTest of record 1
-    SingleDownload = 4,    // GetVersion without probe, then the single-record download
-    ListDownload = 5,      // the download of stored record 1
-    DirectoryThenLoad = 6, // ReadDirectory, then the download of its first record
-    Everything = 7,        // GetVersion, ReadDirectory, LoadTest 2, the download of record 1
+    Connect = 0,            // Connect(1)
+    Version = 1,            // GetVersion with the probe first
+    Directory = 2,          // ReadDirectory
+    Load = 3,               // LoadTest of record 1
+    SingleDownload = 4,     // GetVersion without probe, then the single-record download
+    ListDownload = 5,       // the download of stored record 1
+    DirectoryThenLoad = 6,  // ReadDirectory, then the download of its first record
+    Everything = 7,         // GetVersion, ReadDirectory, LoadTest 2, the download of record 1
 };
 
 inline constexpr int kFirstRecord = 1;
@@ -88,9 +88,9 @@ inline constexpr std::uint8_t kGiveHeader = 0x20;     // the operator typed the 
 class DeviceSession {
 public:
     DeviceSession(Transport& usb, std::string downloadPath)
-        : serial(prompter, ticks, pump), device(serial, &usb, settings, prompter),
-          context{device, settings, store, prompter, ticks, pump, {}}, transfer(context),
-          downloadPath_(std::move(downloadPath))
+        : serial(prompter, ticks, pump),
+          device(serial, &usb, settings, prompter), context{device, settings, store, prompter, ticks, pump, {}},
+          transfer(context), downloadPath_(std::move(downloadPath))
     {
         settings.USBEnable = 1;
         // Never opened while USB is selected; a name that cannot exist keeps
@@ -110,27 +110,17 @@ public:
         }
         std::string reply;
         switch (static_cast<Sequence>(selector & 7)) {
-        case Sequence::Connect:
-            results.push_back(device.Connect(1));
-            break;
-        case Sequence::Version:
-            results.push_back(device.GetVersion(reply, 1));
-            break;
-        case Sequence::Directory:
-            results.push_back(device.ReadDirectory());
-            break;
-        case Sequence::Load:
-            results.push_back(device.LoadTest(kFirstRecord));
-            break;
+        case Sequence::Connect: results.push_back(device.Connect(1)); break;
+        case Sequence::Version: results.push_back(device.GetVersion(reply, 1)); break;
+        case Sequence::Directory: results.push_back(device.ReadDirectory()); break;
+        case Sequence::Load: results.push_back(device.LoadTest(kFirstRecord)); break;
         case Sequence::SingleDownload:
             results.push_back(device.GetVersion(reply, 0));
             transfer.singleRecord = true;
             transfer.singleFileName = downloadPath_;
             Download(0);
             break;
-        case Sequence::ListDownload:
-            Download(kFirstRecord);
-            break;
+        case Sequence::ListDownload: Download(kFirstRecord); break;
         case Sequence::DirectoryThenLoad:
             results.push_back(device.ReadDirectory());
             Download(device.DirectoryCount() > 0 ? device.Directory().front().testNumber : kFirstRecord);

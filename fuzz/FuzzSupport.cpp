@@ -63,8 +63,7 @@ bool SameReading(const StaticReading& a, const StaticReading& b, bool sameCorrec
 {
     return SameDouble(a.current, b.current) && SameDouble(a.r1, b.r1) && SameDouble(a.r2, b.r2) &&
            SameDouble(a.r3, b.r3) &&
-           (!sameCorrected ||
-            (SameDouble(a.r1s, b.r1s) && SameDouble(a.r2s, b.r2s) && SameDouble(a.r3s, b.r3s)));
+           (!sameCorrected || (SameDouble(a.r1s, b.r1s) && SameDouble(a.r2s, b.r2s) && SameDouble(a.r3s, b.r3s)));
 }
 
 void CheckSameReadings(const TestRecord& a, const TestRecord& b, bool sameTs, bool sameHeader)
@@ -135,8 +134,7 @@ void Require(bool condition, const char* what)
 void CheckRecord(const TestRecord& record)
 {
     Require(record.readingCount >= 0 && record.readingCount <= kMaxReadings, "reading count within 0..50");
-    Require(record.dataPointCount >= 0 && record.dataPointCount <= kMaxDataPoints,
-            "data-point count within 0..50");
+    Require(record.dataPointCount >= 0 && record.dataPointCount <= kMaxDataPoints, "data-point count within 0..50");
     Require(record.recordBlock.size() == kRecordBufferSize, "working buffer keeps its 2 MiB");
     const DynamicTrace& trace = record.trace;
     Require(trace.sampleCount >= 0 && trace.seconds >= 0, "sample count and seconds not negative");
@@ -164,8 +162,7 @@ void CheckRecord(const TestRecord& record)
         Require(std::fabs(m) <= 32767 * 0.0138 + 1e-9, "motor current within its 15 bits");
     }
     if (trace.sampleCount > 0) {
-        Require(record.SampleResistance(trace.sampleCount + 5) ==
-                    record.SampleResistance(trace.sampleCount - 1),
+        Require(record.SampleResistance(trace.sampleCount + 5) == record.SampleResistance(trace.sampleCount - 1),
                 "an index past the end reads the last sample");
         Require(record.SampleCurrent(-1) == record.SampleCurrent(0), "a negative index reads sample 0");
     }
@@ -196,8 +193,7 @@ void CheckLoadedTrace(const TestRecord& record)
     }
     Require(record.resistanceMin == rMin && record.resistanceMax == rMax, "resistance range of the samples");
     Require(record.currentMin == cMin && record.currentMax == cMax, "current range of the samples");
-    Require(record.motorCurrentMin == mMin && record.motorCurrentMax == mMax,
-            "motor-current range of the samples");
+    Require(record.motorCurrentMin == mMin && record.motorCurrentMax == mMax, "motor-current range of the samples");
 }
 
 const TestRecord& SaveAndReload(TestRecord& record)
@@ -240,16 +236,14 @@ void CheckSameAfterReload(const TestRecord& saved, const TestRecord& loaded, int
 
     Require(loaded.trace.sampleCount == keptSamples, "samples kept");
     const std::size_t bytes = static_cast<std::size_t>(keptSamples) * kSampleSize;
-    Require(keptSamples == 0 ||
-                std::memcmp(saved.trace.samples.data(), loaded.trace.samples.data(), bytes) == 0,
+    Require(keptSamples == 0 || std::memcmp(saved.trace.samples.data(), loaded.trace.samples.data(), bytes) == 0,
             "sample bytes kept");
 }
 
 void CheckSameParse(const TestRecord& a, const TestRecord& b)
 {
     CheckSameReadings(a, b, true, true);
-    Require(a.header.testDate == b.header.testDate && a.header.testTime == b.header.testTime,
-            "same date and time");
+    Require(a.header.testDate == b.header.testDate && a.header.testTime == b.header.testTime, "same date and time");
     Require(a.notesText == b.notesText, "same notes");
     Require(a.textForm == b.textForm && a.headerTextPresent == b.headerTextPresent, "same form flags");
 }

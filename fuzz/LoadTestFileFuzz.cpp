@@ -10,8 +10,8 @@ using namespace tkan;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static constexpr std::array<const char*, 4> kNames = {
-        "input.tst-tkan", "input.tst-rkz", "input.test", "INPUT.TST-TKAN"};
+    static constexpr std::array<const char*, 4> kNames = {"input.tst-tkan", "input.tst-rkz", "input.test",
+                                                          "INPUT.TST-TKAN"};
     if (size == 0)
         return 0;
     const char* name = kNames[data[0] % kNames.size()];

@@ -56,7 +56,10 @@ Bytes ReadBytes(const fs::path& path)
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes AsBytes(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
 
 // The instrument's description of every seed test.
 InstrumentRecord SeedInstrumentRecord(int type, int tapsPerSide, bool temperatures)
@@ -151,13 +154,12 @@ std::string ResultsText(int series, bool corrected, const char* typeName, const 
     for (const Row& row : rows) {
         std::string r2 = *row.r2 ? std::string("R2 =") + row.r2 : std::string();
         char line[512];
-        std::snprintf(line, sizeof line, "%-3s    %-20s   R1 =%s            %s            %s", row.test,
-                      typeName, row.r1, r2.c_str(), "");
+        std::snprintf(line, sizeof line, "%-3s    %-20s   R1 =%s            %s            %s", row.test, typeName,
+                      row.r1, r2.c_str(), "");
         t += line + eol;
         std::string r1s = corrected && *row.r1s ? std::string("R1s=") + row.r1s : std::string();
         std::string r2s = corrected && *row.r2s ? std::string("R2s=") + row.r2s : std::string();
-        std::snprintf(line, sizeof line, "      %-20s    %s     %s    %s ", row.time, r1s.c_str(),
-                      r2s.c_str(), "");
+        std::snprintf(line, sizeof line, "      %-20s    %s     %s    %s ", row.time, r1s.c_str(), r2s.c_str(), "");
         t += line + eol;
     }
     return t;
@@ -194,11 +196,30 @@ std::string TapChangerText(const std::string& eol)
 std::string KeyValueText(const std::string& eol)
 {
     std::string t;
-    for (const char* line : {"DATE=03/05/2010 10:15:00", "COMPANY=Northgrid", "STATION=Elm Street",
-                             "CIRCUIT=T2 HV", "MFR=Reinhausen", "MODEL=OLTC-V", "SN=SN 40117", "KVA=25000",
-                             "OPERATOR=J. Miller", "R/L=2", "Tm=25", "Ts=75", "Tk=234.5",
-                             "TYPE=V1/V2/V3 STATIC LTC", "CUR=186A0", "R1=3E8", "R2=7D0", "TYPE=V1 ONLY",
-                             "CUR=186A0", "R1=5DC", "R2=BB8", "UNKNOWN", "TYPE=V1/V2", "R1=3F2"})
+    for (const char* line : {"DATE=03/05/2010 10:15:00",
+                             "COMPANY=Northgrid",
+                             "STATION=Elm Street",
+                             "CIRCUIT=T2 HV",
+                             "MFR=Reinhausen",
+                             "MODEL=OLTC-V",
+                             "SN=SN 40117",
+                             "KVA=25000",
+                             "OPERATOR=J. Miller",
+                             "R/L=2",
+                             "Tm=25",
+                             "Ts=75",
+                             "Tk=234.5",
+                             "TYPE=V1/V2/V3 STATIC LTC",
+                             "CUR=186A0",
+                             "R1=3E8",
+                             "R2=7D0",
+                             "TYPE=V1 ONLY",
+                             "CUR=186A0",
+                             "R1=5DC",
+                             "R2=BB8",
+                             "UNKNOWN",
+                             "TYPE=V1/V2",
+                             "R1=3F2"})
         t += line + eol;
     return t;
 }
@@ -336,8 +357,8 @@ std::vector<SimStoredRecord> SmallTkanMemory()
 
 // What the instrument said while the session ran the selector's sequence,
 // behind the selector itself.
-void DeviceSeed(const fs::path& path, std::uint8_t selector, SimOptions options,
-                std::vector<SimStoredRecord> records, const fs::path& scratch)
+void DeviceSeed(const fs::path& path, std::uint8_t selector, SimOptions options, std::vector<SimStoredRecord> records,
+                const fs::path& scratch)
 {
     SimReplyRecorder link(std::move(options), std::move(records));
     {
@@ -366,8 +387,7 @@ void DeviceSeeds(const fs::path& device)
     DeviceSeed(device / "tkan-single-download", sel(S::SingleDownload, fuzz::kGiveHeader), tkan, SmallTkanMemory(),
                scratch);
     DeviceSeed(device / "tkan-list-download", sel(S::ListDownload), tkan, SmallTkanMemory(), scratch);
-    DeviceSeed(device / "tkan-directory-download", sel(S::DirectoryThenLoad, 1 << 3), tkan, SmallTkanMemory(),
-               scratch);
+    DeviceSeed(device / "tkan-directory-download", sel(S::DirectoryThenLoad, 1 << 3), tkan, SmallTkanMemory(), scratch);
     DeviceSeed(device / "tkan-everything", sel(S::Everything, 2 << 3), tkan, SmallTkanMemory(), scratch);
     DeviceSeed(device / "tkan-no-end-marker", sel(S::ListDownload, 3 << 3),
                Instrument(SimModel::Tkan, {SimFault::NoEndMarker}), SmallTkanMemory(), scratch);
@@ -404,7 +424,7 @@ int main(int argc, char** argv)
 
     const Bytes staticRaw = StaticRecord(3, 5, 0, true);
     const Bytes tapRaw = StaticRecord(18, 5, 2, false);
-    const Bytes dynamicRaw = DynamicRecord(5, 1500);     // a part second past the whole one
+    const Bytes dynamicRaw = DynamicRecord(5, 1500);  // a part second past the whole one
     const Bytes dynamicFast = DynamicRecord(4, 2400);
 
     {

@@ -8,14 +8,20 @@ namespace {
 
 using Kind = MenuEntry::Kind;
 
-MenuEntry Item(std::string_view text, CommandId id) { return {Kind::Command, text, id, {}}; }
+MenuEntry Item(std::string_view text, CommandId id)
+{
+    return {Kind::Command, text, id, {}};
+}
 
 MenuEntry Popup(std::string_view text, std::vector<MenuEntry> children)
 {
     return {Kind::Popup, text, CommandId::About, std::move(children)};
 }
 
-MenuEntry RecentFiles() { return {Kind::RecentFiles, "Recent File", CommandId::RecentFile, {}}; }
+MenuEntry RecentFiles()
+{
+    return {Kind::RecentFiles, "Recent File", CommandId::RecentFile, {}};
+}
 
 MenuEntry FileMenu()
 {
@@ -24,11 +30,12 @@ MenuEntry FileMenu()
                               Item("Close Test", CommandId::CloseTest),
                               Item("Save Test", CommandId::SaveTest),
                               Item("Retrieve Test Record From Device...\tCtrl+D", CommandId::RetrieveRecords),
-                              Popup("File Utilities", {
-                                                          Item("File Manipulation", CommandId::FileManipulation),
-                                                          Item("Export Test", CommandId::ExportTest),
-                                                          Item("Overlay Test", CommandId::OverlayTest),
-                                                      }),
+                              Popup("File Utilities",
+                                    {
+                                        Item("File Manipulation", CommandId::FileManipulation),
+                                        Item("Export Test", CommandId::ExportTest),
+                                        Item("Overlay Test", CommandId::OverlayTest),
+                                    }),
                               Item("Application Setup...", CommandId::ApplicationSetup),
                               Item("&Print...\tCtrl+P", CommandId::Print),
                               Item("Print Pre&view", CommandId::PrintPreview),
@@ -38,7 +45,10 @@ MenuEntry FileMenu()
                           });
 }
 
-MenuEntry HelpMenu() { return Popup("&Help", {Item("&About ...", CommandId::About)}); }
+MenuEntry HelpMenu()
+{
+    return Popup("&Help", {Item("&About ...", CommandId::About)});
+}
 
 std::vector<MenuEntry> BuildNoTestMenu()
 {
@@ -46,25 +56,28 @@ std::vector<MenuEntry> BuildNoTestMenu()
         FileMenu(),
         Item("Recall-Test", CommandId::RecallTest),
         Item("Retrieve-Test", CommandId::RetrieveRecords),
-        Popup("Run Test", {
-                              Popup("Static Resistance Test", {
-                                                                  Item("V1 & V2  V3", CommandId::StaticV1V2V3),
-                                                                  Item("V1 && V2", CommandId::StaticV1V2),
-                                                                  Item("V1 Only", CommandId::StaticV1),
-                                                              }),
-                              Popup("TKAN/VLTG Regulartor Resistance Test",
-                                    {
-                                        Item("V1 & V2  V3", CommandId::RegulatorV1V2V3),
-                                        Item("V1 && V2", CommandId::RegulatorV1V2),
-                                        Item("V1 Only", CommandId::RegulatorV1),
-                                    }),
-                              Item("Dynamic Resistance Test", CommandId::DynamicTest),
-                          }),
-        Popup("File-Utilities", {
-                                    Item("File Manipulation", CommandId::FileManipulation),
-                                    Item("Export Test", CommandId::ExportTest),
-                                    Item("Overlay Test", CommandId::OverlayTest),
-                                }),
+        Popup("Run Test",
+              {
+                  Popup("Static Resistance Test",
+                        {
+                            Item("V1 & V2  V3", CommandId::StaticV1V2V3),
+                            Item("V1 && V2", CommandId::StaticV1V2),
+                            Item("V1 Only", CommandId::StaticV1),
+                        }),
+                  Popup("TKAN/VLTG Regulartor Resistance Test",
+                        {
+                            Item("V1 & V2  V3", CommandId::RegulatorV1V2V3),
+                            Item("V1 && V2", CommandId::RegulatorV1V2),
+                            Item("V1 Only", CommandId::RegulatorV1),
+                        }),
+                  Item("Dynamic Resistance Test", CommandId::DynamicTest),
+              }),
+        Popup("File-Utilities",
+              {
+                  Item("File Manipulation", CommandId::FileManipulation),
+                  Item("Export Test", CommandId::ExportTest),
+                  Item("Overlay Test", CommandId::OverlayTest),
+              }),
         Item("Application", CommandId::ApplicationSetup),
         HelpMenu(),
     };
@@ -77,10 +90,11 @@ std::vector<MenuEntry> BuildTestLoadedMenu()
         Item("Graph/Results", CommandId::GraphResults),
         Item("Close", CommandId::CloseTest),
         Item("Overlay Test", CommandId::OverlayTest),
-        Popup("Save", {
-                          Item("Overwrite", CommandId::SaveTest),
-                          Item("Save As", CommandId::SaveAs),
-                      }),
+        Popup("Save",
+              {
+                  Item("Overwrite", CommandId::SaveTest),
+                  Item("Save As", CommandId::SaveAs),
+              }),
         Item("Print", CommandId::Print),
         Item("Application", CommandId::ApplicationSetup),
         HelpMenu(),
@@ -98,18 +112,12 @@ void CollectCommands(const std::vector<MenuEntry>& entries, std::vector<const Me
 }
 
 constexpr std::array kAccelerators{
-    Accelerator{"Ctrl+O", CommandId::RecallTest},
-    Accelerator{"Ctrl+N", CommandId::CloseTest},
-    Accelerator{"Ctrl+S", CommandId::FileSave},
-    Accelerator{"Ctrl+D", CommandId::RetrieveRecords},
-    Accelerator{"Ctrl+P", CommandId::Print},
-    Accelerator{"Ctrl+C", CommandId::EditCopy},
-    Accelerator{"Ctrl+V", CommandId::EditPaste},
-    Accelerator{"Ctrl+X", CommandId::EditCut},
-    Accelerator{"Ctrl+Z", CommandId::EditUndo},
-    Accelerator{"Alt+Backspace", CommandId::EditUndo},
-    Accelerator{"Shift+Del", CommandId::EditCut},
-    Accelerator{"Ctrl+Ins", CommandId::EditCopy},
+    Accelerator{"Ctrl+O", CommandId::RecallTest},   Accelerator{"Ctrl+N", CommandId::CloseTest},
+    Accelerator{"Ctrl+S", CommandId::FileSave},     Accelerator{"Ctrl+D", CommandId::RetrieveRecords},
+    Accelerator{"Ctrl+P", CommandId::Print},        Accelerator{"Ctrl+C", CommandId::EditCopy},
+    Accelerator{"Ctrl+V", CommandId::EditPaste},    Accelerator{"Ctrl+X", CommandId::EditCut},
+    Accelerator{"Ctrl+Z", CommandId::EditUndo},     Accelerator{"Alt+Backspace", CommandId::EditUndo},
+    Accelerator{"Shift+Del", CommandId::EditCut},   Accelerator{"Ctrl+Ins", CommandId::EditCopy},
     Accelerator{"Shift+Ins", CommandId::EditPaste},
 };
 
@@ -129,7 +137,10 @@ std::vector<const MenuEntry*> CommandEntries(const std::vector<MenuEntry>& bar)
     return out;
 }
 
-std::span<const Accelerator> Accelerators() { return kAccelerators; }
+std::span<const Accelerator> Accelerators()
+{
+    return kAccelerators;
+}
 
 bool IsStandardEditCommand(CommandId id)
 {
@@ -167,22 +178,16 @@ CommandState QueryCommand(CommandId id, const CommandContext& context)
     case CommandId::SaveTest:
     case CommandId::FileSave:
     case CommandId::SaveAs:
-    case CommandId::OverlayTest:
-        return {context.testLoaded, false};
-    case CommandId::GraphResults:
-        return {context.testLoaded && context.mainIsStatic, context.showGraph == 1};
-    case CommandId::RecentFile:
-        return {context.recentFilesPresent, false};
+    case CommandId::OverlayTest: return {context.testLoaded, false};
+    case CommandId::GraphResults: return {context.testLoaded && context.mainIsStatic, context.showGraph == 1};
+    case CommandId::RecentFile: return {context.recentFilesPresent, false};
     case CommandId::StaticV1V2V3:
-    case CommandId::RegulatorV1V2V3:
-        return {context.tkanConnected, false};
+    case CommandId::RegulatorV1V2V3: return {context.tkanConnected, false};
     case CommandId::EditCopy:
     case CommandId::EditCut:
     case CommandId::EditPaste:
-    case CommandId::EditUndo:
-        return {false, false};
-    default:
-        return {true, false};
+    case CommandId::EditUndo: return {false, false};
+    default: return {true, false};
     }
 }
 

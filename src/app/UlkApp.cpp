@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
 #include "device/InstrumentContract.h"
 #include "device/SerialCom.h"
+#include "settings/AppInfo.h"
 
 namespace tkan {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <fstream>
 
-#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
-#include "platform/Prompter.h"
 #include "platform/Codepage.h"
+#include "platform/Prompter.h"
+#include "settings/AppInfo.h"
 
 namespace tkan {
 
@@ -21,15 +21,21 @@ bool FileCanBeRead(const std::string& path)
 }
 
 // Paths are the file system's UTF-8; messages are Windows-1252 texts.
-std::string PathForMessage(const std::string& path) { return Utf8ToCp1252(path); }
+std::string PathForMessage(const std::string& path)
+{
+    return Utf8ToCp1252(path);
+}
 
 }  // namespace
 
-bool IsRunTestPath(const std::string& path) { return path.find(kRunTestName) != std::string::npos; }
+bool IsRunTestPath(const std::string& path)
+{
+    return path.find(kRunTestName) != std::string::npos;
+}
 
 CUlkDoc::CUlkDoc(const CAppInfo& settings, Prompter& prompter, RecentFileList& recent, SettingsStore& store)
-    : settings_(settings), prompter_(prompter), recent_(recent), store_(store),
-      main_(std::make_unique<TestRecord>()), incoming_(std::make_unique<TestRecord>())
+    : settings_(settings), prompter_(prompter), recent_(recent), store_(store), main_(std::make_unique<TestRecord>()),
+      incoming_(std::make_unique<TestRecord>())
 {
     for (auto& overlay : overlays_)
         overlay = std::make_unique<TestRecord>();
@@ -181,7 +187,10 @@ int CUlkDoc::LargestSampleCount() const
     return largest;
 }
 
-bool CUlkDoc::GraphShown() const { return testLoaded && (main_->IsDynamic() || showGraph != 0); }
+bool CUlkDoc::GraphShown() const
+{
+    return testLoaded && (main_->IsDynamic() || showGraph != 0);
+}
 
 CommandContext CUlkDoc::Context(bool tkanConnected) const
 {

@@ -44,8 +44,7 @@ public:
     // Waits up to timeoutMs (0: only looks) for the armed read, without
     // letting window handlers run. On arrival the report is in report
     // (report ID first) and length says how many bytes it filled.
-    virtual HidReadResult WaitRead(std::span<std::uint8_t> report, std::uint32_t timeoutMs,
-                                   std::size_t& length) = 0;
+    virtual HidReadResult WaitRead(std::span<std::uint8_t> report, std::uint32_t timeoutMs, std::size_t& length) = 0;
     // Gives up the armed read; a report that comes later is kept for the
     // next one.
     virtual void CancelRead() = 0;

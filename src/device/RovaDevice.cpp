@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "settings/AppInfo.h"
 #include "device/SerialCom.h"
 #include "device/Transport.h"
 #include "platform/Prompter.h"
 #include "records/HeaderFields.h"
+#include "settings/AppInfo.h"
 
 namespace tkan {
 
@@ -469,14 +469,10 @@ int RovaDevice::StartRkzTest()
 int RovaDevice::SendRelay(RelayCommand command)
 {
     switch (command) {
-    case RelayCommand::Go:
-        return SendCommandByte(instrument::kGoCommand);
-    case RelayCommand::Raise:
-        return SendCommandByte(instrument::kRaiseCommand);
-    case RelayCommand::Lower:
-        return SendCommandByte(instrument::kLowerCommand);
-    case RelayCommand::Release:
-        return SendCommandByte(instrument::kReleaseCommand);
+    case RelayCommand::Go: return SendCommandByte(instrument::kGoCommand);
+    case RelayCommand::Raise: return SendCommandByte(instrument::kRaiseCommand);
+    case RelayCommand::Lower: return SendCommandByte(instrument::kLowerCommand);
+    case RelayCommand::Release: return SendCommandByte(instrument::kReleaseCommand);
     }
     return 0;
 }
@@ -498,8 +494,7 @@ int RovaDevice::StopTest()
 void RovaDevice::DiscardUntilQuiet(std::size_t capacity)
 {
     std::string line;
-    while (ReadLine(line, capacity, instrument::kStopSilenceMs)) {
-    }
+    while (ReadLine(line, capacity, instrument::kStopSilenceMs)) {}
 }
 
 // --- Stored records --------------------------------------------------------

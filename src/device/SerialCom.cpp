@@ -29,10 +29,9 @@ constexpr std::uint32_t kWaitSliceMs = 10;
 constexpr int kWriteStallMs = instrument::kSerialDefaultTimeoutMs;
 
 constexpr auto kSpeeds = std::to_array<std::pair<int, speed_t>>({
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},     {150, B150},
-    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},   {1800, B1800},
-    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200}, {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400},
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},       {200, B200},
+    {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200}, {230400, B230400},
 #ifdef B921600
     {460800, B460800}, {500000, B500000}, {576000, B576000}, {921600, B921600},
 #endif
@@ -190,8 +189,9 @@ int CSerialCom::Open()
     if (fd < 0) {
         std::string text = "Can't open com port for device " + name + " error=" + std::to_string(error);
         if (error == EACCES)
-            text += "\nYour user may not use serial ports: add it to the dialout group "
-                    "(sudo usermod -aG dialout $USER) and log in again.";
+            text +=
+                "\nYour user may not use serial ports: add it to the dialout group "
+                "(sudo usermod -aG dialout $USER) and log in again.";
         Warn(text);
         return 0;
     }
@@ -259,9 +259,9 @@ bool CSerialCom::ApplyLineSettings(const SerialLineSettings& settings)
     if (::tcgetattr(fd_, &applied) != 0)
         return false;
     const tcflag_t kFraming = CSIZE | PARENB | PARODD | CSTOPB;
-    return ::cfgetospeed(&applied) == rate && ::cfgetispeed(&applied) == rate
-           && (applied.c_cflag & kFraming) == (tio.c_cflag & kFraming)
-           && (applied.c_lflag & (ICANON | ECHO | ISIG)) == 0 && (applied.c_iflag & (IXON | IXOFF)) == 0;
+    return ::cfgetospeed(&applied) == rate && ::cfgetispeed(&applied) == rate &&
+           (applied.c_cflag & kFraming) == (tio.c_cflag & kFraming) &&
+           (applied.c_lflag & (ICANON | ECHO | ISIG)) == 0 && (applied.c_iflag & (IXON | IXOFF)) == 0;
 }
 
 int CSerialCom::Close()

@@ -44,8 +44,8 @@ public:
     // transfer[totalSoFar...] (never beyond the end of transfer); received
     // says how many. Silence for the time-out is success with received 0,
     // which the download takes as the end of the data.
-    virtual int ReadAvailable(std::span<std::uint8_t> transfer, std::size_t totalSoFar,
-                              std::size_t capacity, std::size_t& received, int timeoutMs) = 0;
+    virtual int ReadAvailable(std::span<std::uint8_t> transfer, std::size_t totalSoFar, std::size_t capacity,
+                              std::size_t& received, int timeoutMs) = 0;
     // Drops whatever has been received and not read.
     virtual int PurgeInput() = 0;
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "settings/AppInfo.h"
 #include "display/GraphMath.h"
 #include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 
 namespace tkan {
 
@@ -91,7 +91,10 @@ void CDisplayTest::SelectPen(CanvasColour colour, int width)
     surface->SetPen(colour, width);
 }
 
-void CDisplayTest::DrawTextAt(int x, int y, std::string_view text) { surface->DrawText(x, y, text); }
+void CDisplayTest::DrawTextAt(int x, int y, std::string_view text)
+{
+    surface->DrawText(x, y, text);
+}
 
 void CDisplayTest::DrawGraph(const Rect& rect)
 {

@@ -10,16 +10,19 @@
 #include <cstdio>
 #include <limits>
 
-#include "settings/AppInfo.h"
 #include "display/DisplayTest.h"
 #include "display/GraphMath.h"
 #include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 
 namespace tkan {
 
 namespace {
 
-int ReadingsOf(const TestRecord& record) { return std::clamp(record.readingCount, 0, kMaxReadings); }
+int ReadingsOf(const TestRecord& record)
+{
+    return std::clamp(record.readingCount, 0, kMaxReadings);
+}
 
 struct Number {
     char text[16];

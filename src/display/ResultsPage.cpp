@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "settings/AppInfo.h"
 #include "display/DisplayTest.h"
 #include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 
 namespace tkan {
 
@@ -64,7 +64,10 @@ constexpr std::array<FieldSpot, kHeaderEditCount> kFieldSpots{{
     {HeaderField::Mfr, &TestHeader::manufacturer, "Mfr:", kRightLabelColumn, kRightEditColumn, 0},
     {HeaderField::Model, &TestHeader::model, "Model:", kRightLabelColumn, kRightEditColumn, 1},
     {HeaderField::Serial, &TestHeader::serialNumber, "Serial:", kRightLabelColumn, kRightEditColumn, 2},
-    {HeaderField::RefTemp, nullptr, "Ref Temp [\xB0" "C]:", kRightLabelColumn, kRightEditColumn, 3},
+    {HeaderField::RefTemp, nullptr,
+     "Ref Temp [\xB0"
+     "C]:",
+     kRightLabelColumn, kRightEditColumn, 3},
 }};
 
 // A field's spot is found by its place in HeaderField.
@@ -90,7 +93,10 @@ std::string CleanNote(std::string note)
 
 }  // namespace
 
-int HeaderFontHeight(const Rect& client) { return (client.height() - 40) / 50; }
+int HeaderFontHeight(const Rect& client)
+{
+    return (client.height() - 40) / 50;
+}
 
 std::string HeaderEditText(HeaderField field, const TestRecord& record)
 {
@@ -141,9 +147,9 @@ ScreenPageLayout LayoutScreenPage(const TextMetrics& metrics, const Rect& client
     return layout;
 }
 
-ScreenPageLayout DrawScreenPage(Canvas& canvas, const Rect& client, const CAppInfo& settings,
-                                const TestRecord& main, std::span<const TestRecord* const> overlays,
-                                bool testLoaded, bool graphShown, CDisplayTest& renderer)
+ScreenPageLayout DrawScreenPage(Canvas& canvas, const Rect& client, const CAppInfo& settings, const TestRecord& main,
+                                std::span<const TestRecord* const> overlays, bool testLoaded, bool graphShown,
+                                CDisplayTest& renderer)
 {
     renderer.Bind(&canvas, settings, main, overlays, false);
     TextMetrics metrics = canvas.SelectFont(kHeaderFontFace, kFontNormal, HeaderFontHeight(client));
@@ -163,8 +169,9 @@ ScreenPageLayout DrawScreenPage(Canvas& canvas, const Rect& client, const CAppIn
     const std::string fileLine = "Filename: " + header.fileName + "    Date: " + header.testDate;
     canvas.DrawText(layout.Column(kLeftLabelColumn), layout.Row(kFilenameRow), fileLine);
     // A long file name would run under the type: the type then moves right.
-    const int typeX = std::max(layout.Column(kTypeColumn), layout.Column(kLeftLabelColumn) +
-                                                               canvas.TextWidth(fileLine) + canvas.Metrics().averageWidth);
+    const int typeX =
+        std::max(layout.Column(kTypeColumn),
+                 layout.Column(kLeftLabelColumn) + canvas.TextWidth(fileLine) + canvas.Metrics().averageWidth);
     std::string type = "Type: " + main.TestTypeName();
     int shown = 0;
     for (const TestRecord* overlay : overlays) {
@@ -184,8 +191,10 @@ ScreenPageLayout DrawScreenPage(Canvas& canvas, const Rect& client, const CAppIn
     }
     if (main.tempCorrected) {
         char text[128];
-        std::snprintf(text, sizeof text, "Measure Temp: %2.1lf [\xB0" "C]   Tk: %2.2lf", main.measureTemp,
-                      main.tempConstant);
+        std::snprintf(text, sizeof text,
+                      "Measure Temp: %2.1lf [\xB0"
+                      "C]   Tk: %2.2lf",
+                      main.measureTemp, main.tempConstant);
         canvas.DrawText(layout.Column(kRightLabelColumn), FieldRowY(layout, 4), text);
     }
 
@@ -194,7 +203,10 @@ ScreenPageLayout DrawScreenPage(Canvas& canvas, const Rect& client, const CAppIn
     return layout;
 }
 
-int ResultsGridColumnCount(const TestRecord& record) { return record.textForm ? 6 : 8; }
+int ResultsGridColumnCount(const TestRecord& record)
+{
+    return record.textForm ? 6 : 8;
+}
 
 ResultsGridContents BuildResultsGrid(const TestRecord& record)
 {

@@ -64,9 +64,9 @@ ScreenPageLayout LayoutScreenPage(const TextMetrics& metrics, const Rect& client
 // for a loaded test draws the header texts, the labels and, when shown, the
 // graph. Edits and the grid are windows of their own; the caller places
 // them from the layout returned.
-ScreenPageLayout DrawScreenPage(Canvas& canvas, const Rect& client, const CAppInfo& settings,
-                                const TestRecord& main, std::span<const TestRecord* const> overlays,
-                                bool testLoaded, bool graphShown, CDisplayTest& renderer);
+ScreenPageLayout DrawScreenPage(Canvas& canvas, const Rect& client, const CAppInfo& settings, const TestRecord& main,
+                                std::span<const TestRecord* const> overlays, bool testLoaded, bool graphShown,
+                                CDisplayTest& renderer);
 
 // The results grid of a static test, as texts.
 struct ResultsGridContents {

@@ -85,7 +85,10 @@ std::int32_t KeyAt(const std::uint8_t* samples, int index)
     return Field<Q>::Key(static_cast<unsigned>(s[0]) | (static_cast<unsigned>(s[1]) << 8));
 }
 
-std::uint64_t RotateLeft(std::uint64_t v, int bits) { return (v << bits) | (v >> (64 - bits)); }
+std::uint64_t RotateLeft(std::uint64_t v, int bits)
+{
+    return (v << bits) | (v >> (64 - bits));
+}
 
 }  // namespace
 

@@ -31,8 +31,8 @@ struct Rect {
 };
 
 struct TextMetrics {
-    int lineHeight = 0;     // height of one line of text, leading included
-    int averageWidth = 0;   // average character width
+    int lineHeight = 0;    // height of one line of text, leading included
+    int averageWidth = 0;  // average character width
 };
 
 // Font weights on the usual 100..900 scale.

@@ -14,9 +14,18 @@ constexpr CanvasColour CanvasRgb(int red, int green, int blue)
            (static_cast<CanvasColour>(blue & 0xFF) << 16);
 }
 
-constexpr int RedOf(CanvasColour colour) { return static_cast<int>(colour & 0xFF); }
-constexpr int GreenOf(CanvasColour colour) { return static_cast<int>((colour >> 8) & 0xFF); }
-constexpr int BlueOf(CanvasColour colour) { return static_cast<int>((colour >> 16) & 0xFF); }
+constexpr int RedOf(CanvasColour colour)
+{
+    return static_cast<int>(colour & 0xFF);
+}
+constexpr int GreenOf(CanvasColour colour)
+{
+    return static_cast<int>((colour >> 8) & 0xFF);
+}
+constexpr int BlueOf(CanvasColour colour)
+{
+    return static_cast<int>((colour >> 16) & 0xFF);
+}
 
 inline constexpr CanvasColour kCanvasBlack = CanvasRgb(0, 0, 0);
 inline constexpr CanvasColour kCanvasWhite = CanvasRgb(255, 255, 255);

@@ -8,7 +8,7 @@ namespace tkan {
 
 // One choice of a file dialog's type list.
 struct FileFilterEntry {
-    std::string description;  // "Test (*.test)"
+    std::string description;            // "Test (*.test)"
     std::vector<std::string> patterns;  // "*.test"
 };
 

@@ -19,7 +19,7 @@ enum class QuestionButtons { YesNo, YesNoCancel, OkCancel };
 struct SaveFileRequest {
     std::string defaultExtension;  // with its dot, ".tst-tkan"
     std::string filter;
-    std::string initialFolder;     // empty: wherever the chooser likes
+    std::string initialFolder;  // empty: wherever the chooser likes
     std::string initialName;
 };
 

@@ -42,13 +42,17 @@ int TestRecord::ParseKeyValueRecord(std::string_view text)
             header.testDate = std::string(value.substr(0, blank));
             if (blank != std::string_view::npos)
                 header.testTime = std::string(value.substr(blank + 1));
-        } else if (const HeaderFieldInfo* field = HeaderFieldByKey(key)) header.*field->member = std::string(value);
-        else if (key == "R/L") tapsPerSide = TapsPerSide(value);
+        } else if (const HeaderFieldInfo* field = HeaderFieldByKey(key))
+            header.*field->member = std::string(value);
+        else if (key == "R/L")
+            tapsPerSide = TapsPerSide(value);
         else if (key == "Tm") {
             measureTemp = ReadLeadingNumber(value);
             tempCorrected = true;
-        } else if (key == "Ts") referenceTemp = ReadLeadingNumber(value);
-        else if (key == "Tk") tempConstant = ReadLeadingNumber(value);
+        } else if (key == "Ts")
+            referenceTemp = ReadLeadingNumber(value);
+        else if (key == "Tk")
+            tempConstant = ReadLeadingNumber(value);
         else if (key == "TYPE") {
             if (!typeSeen)
                 testType = ClassifyTestType(value);
@@ -60,9 +64,12 @@ int TestRecord::ParseKeyValueRecord(std::string_view text)
             } else {
                 current = nullptr;
             }
-        } else if (current && key == "R1") current->r1 = static_cast<double>(ReadLeadingInteger(value, 16));
-        else if (current && key == "R2") current->r2 = static_cast<double>(ReadLeadingInteger(value, 16));
-        else if (current && key == "CUR") current->current = static_cast<double>(ReadLeadingInteger(value, 16));
+        } else if (current && key == "R1")
+            current->r1 = static_cast<double>(ReadLeadingInteger(value, 16));
+        else if (current && key == "R2")
+            current->r2 = static_cast<double>(ReadLeadingInteger(value, 16));
+        else if (current && key == "CUR")
+            current->current = static_cast<double>(ReadLeadingInteger(value, 16));
     }
 
     if (tempCorrected)

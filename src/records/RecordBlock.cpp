@@ -1,11 +1,12 @@
 // The instrument's record block: parsing its 256-byte header and reading
 // rows, and building a record from what the instrument sends.
+#include <locale.h>
+
 #include <algorithm>
-#include <cmath>
 #include <clocale>
+#include <cmath>
 #include <cstring>
 #include <ctime>
-#include <locale.h>
 
 #include "platform/Prompter.h"
 #include "records/HeaderFields.h"
@@ -114,11 +115,16 @@ int TestRecord::ParseRecordBlock(const std::uint8_t* block, std::size_t length)
     int hour = Bcd(b[kDateOffset + 3]);
     int minute = Bcd(b[kDateOffset + 4]);
     int second = Bcd(b[kDateOffset + 5]);
-    if (month < 1 || month > 12) month = 1;
-    if (day < 1 || day > 31) day = 1;
-    if (hour > 24) hour = 0;
-    if (minute > 59) minute = 0;
-    if (second > 59) second = 0;
+    if (month < 1 || month > 12)
+        month = 1;
+    if (day < 1 || day > 31)
+        day = 1;
+    if (hour > 24)
+        hour = 0;
+    if (minute > 59)
+        minute = 0;
+    if (second > 59)
+        second = 0;
 
     // mktime normalises the fields the instrument may send out of range:
     // hour 24 is midnight of the next day, 31 April is 1 May.
@@ -203,8 +209,8 @@ int TestRecord::BuildFromInstrument(const std::uint8_t* bytes, std::size_t lengt
     if (IsDynamic()) {
         std::size_t sampleBytes = length > kRecordHeaderSize ? length - kRecordHeaderSize : 0;
         if (trace.durationLimit > 0) {
-            std::size_t limit = static_cast<std::size_t>(trace.durationLimit) *
-                                static_cast<std::size_t>(SampleRate()) * kSampleSize;
+            std::size_t limit =
+                static_cast<std::size_t>(trace.durationLimit) * static_cast<std::size_t>(SampleRate()) * kSampleSize;
             sampleBytes = std::min(sampleBytes, limit);
         }
         if (sampleBytes > 0)

@@ -39,8 +39,8 @@ void ScanPortable(const std::uint8_t* p, std::size_t count, Keys& k)
         std::uint32_t motorWord = p[4] | static_cast<std::uint32_t>(p[5]) << 8;
 
         std::uint32_t current = (currentWord & 0x0FFF) << (currentWord >> 12);
-        std::uint32_t resistance = std::min((resistanceWord & 0x1FFF) * kPowersOfSix[resistanceWord >> 13],
-                                            kResistanceCap);
+        std::uint32_t resistance =
+            std::min((resistanceWord & 0x1FFF) * kPowersOfSix[resistanceWord >> 13], kResistanceCap);
         // Sign and magnitude to two's complement without a branch.
         std::int32_t negative = static_cast<std::int32_t>(motorWord >> 15);
         std::int32_t motor = (static_cast<std::int32_t>(motorWord & 0x7FFF) ^ -negative) + negative;
@@ -75,15 +75,12 @@ __attribute__((target("avx2"))) std::size_t ScanAvx2(const std::uint8_t* samples
     // From two samples c0 r0 m0 c1 r1 m1 in a 128-bit half: the words
     // c0 c1 r0 r1 widened to 32 bits, and m0 m1 in the first or second
     // pair of 32-bit places.
-    const __m256i pickCurrentResistance = _mm256_setr_epi8(
-        0, 1, -1, -1, 6, 7, -1, -1, 2, 3, -1, -1, 8, 9, -1, -1,
-        0, 1, -1, -1, 6, 7, -1, -1, 2, 3, -1, -1, 8, 9, -1, -1);
-    const __m256i pickMotorLow = _mm256_setr_epi8(
-        4, 5, -1, -1, 10, 11, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-        4, 5, -1, -1, 10, 11, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m256i pickMotorHigh = _mm256_setr_epi8(
-        -1, -1, -1, -1, -1, -1, -1, -1, 4, 5, -1, -1, 10, 11, -1, -1,
-        -1, -1, -1, -1, -1, -1, -1, -1, 4, 5, -1, -1, 10, 11, -1, -1);
+    const __m256i pickCurrentResistance = _mm256_setr_epi8(0, 1, -1, -1, 6, 7, -1, -1, 2, 3, -1, -1, 8, 9, -1, -1, 0, 1,
+                                                           -1, -1, 6, 7, -1, -1, 2, 3, -1, -1, 8, 9, -1, -1);
+    const __m256i pickMotorLow = _mm256_setr_epi8(4, 5, -1, -1, 10, 11, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 4, 5,
+                                                  -1, -1, 10, 11, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i pickMotorHigh = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 4, 5, -1, -1, 10, 11, -1, -1, -1, -1,
+                                                   -1, -1, -1, -1, -1, -1, 4, 5, -1, -1, 10, 11, -1, -1);
     const __m256 powersOfSix = _mm256_setr_ps(1, 6, 36, 216, 1296, 7776, 46656, 279936);
     const __m256i currentMantissa = _mm256_set1_epi32(0x0FFF);
     const __m256i currentExponent = _mm256_set1_epi32(0xF << 23);
@@ -108,15 +105,15 @@ __attribute__((target("avx2"))) std::size_t ScanAvx2(const std::uint8_t* samples
         __m256i secondWords = _mm256_shuffle_epi8(second, pickCurrentResistance);
         __m256i current = _mm256_unpacklo_epi64(firstWords, secondWords);
         __m256i resistance = _mm256_unpackhi_epi64(firstWords, secondWords);
-        __m256i motor = _mm256_or_si256(_mm256_shuffle_epi8(first, pickMotorLow),
-                                        _mm256_shuffle_epi8(second, pickMotorHigh));
+        __m256i motor =
+            _mm256_or_si256(_mm256_shuffle_epi8(first, pickMotorLow), _mm256_shuffle_epi8(second, pickMotorHigh));
 
         // mantissa x 2^exponent: the exponent added into the float's
         // exponent field. A zero mantissa comes out as a tiny number instead
         // of 0, below every true value and truncated to 0 at the end.
-        __m256i currentBits = _mm256_add_epi32(
-            _mm256_castps_si256(_mm256_cvtepi32_ps(_mm256_and_si256(current, currentMantissa))),
-            _mm256_and_si256(_mm256_slli_epi32(current, 11), currentExponent));
+        __m256i currentBits =
+            _mm256_add_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(_mm256_and_si256(current, currentMantissa))),
+                             _mm256_and_si256(_mm256_slli_epi32(current, 11), currentExponent));
         __m256 currentValue = _mm256_castsi256_ps(currentBits);
 
         // Capped only after the scan: capping commutes with min and max.
@@ -125,9 +122,8 @@ __attribute__((target("avx2"))) std::size_t ScanAvx2(const std::uint8_t* samples
             _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_and_si256(resistance, resistanceMantissa)), sixToThe);
 
         // The magnitude with the sign bit put on; -0 and +0 both end as 0.
-        __m256 motorValue = _mm256_or_ps(
-            _mm256_cvtepi32_ps(_mm256_and_si256(motor, motorMagnitude)),
-            _mm256_castsi256_ps(_mm256_and_si256(_mm256_slli_epi32(motor, 16), signBit)));
+        __m256 motorValue = _mm256_or_ps(_mm256_cvtepi32_ps(_mm256_and_si256(motor, motorMagnitude)),
+                                         _mm256_castsi256_ps(_mm256_and_si256(_mm256_slli_epi32(motor, 16), signBit)));
 
         currentMin = _mm256_min_ps(currentMin, currentValue);
         currentMax = _mm256_max_ps(currentMax, currentValue);

@@ -1,16 +1,17 @@
 // Test files: the sectioned layout (read in versions 1 to 6, written in 6),
 // the two old layouts, and plain results-text files.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "platform/Prompter.h"
 #include "platform/Paths.h"
+#include "platform/Prompter.h"
 #include "records/AtomicFile.h"
 #include "records/ByteCursor.h"
 #include "records/HeaderFields.h"
@@ -50,7 +51,6 @@ bool HasTextTestName(const std::string& fileName)
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return lower.find(".tst-rkz") != std::string::npos || lower.find(".tst-tkan") != std::string::npos;
 }
-
 
 std::uint32_t LittleEndian32(const std::uint8_t* p)
 {
@@ -193,10 +193,7 @@ public:
 
     std::size_t Position() const { return pos_; }
     std::size_t Remaining() const { return file_.Size() - pos_; }
-    void Seek(std::uint64_t offset)
-    {
-        pos_ = offset > file_.Size() ? file_.Size() : static_cast<std::size_t>(offset);
-    }
+    void Seek(std::uint64_t offset) { pos_ = offset > file_.Size() ? file_.Size() : static_cast<std::size_t>(offset); }
 
     void Take(std::uint8_t* out, std::size_t count)
     {
@@ -436,8 +433,8 @@ int TestRecord::LoadSectioned(TestFileBytes& file)
         textForm = true;
         std::string text;
         in.Text(in.U32(), text);
-        int result = text.find("RKZ TEST RESULTS") != std::string::npos ? ParseResultsText(text)
-                                                                           : ParseKeyValueRecord(text);
+        int result =
+            text.find("RKZ TEST RESULTS") != std::string::npos ? ParseResultsText(text) : ParseKeyValueRecord(text);
         readNotes();
         ComputeStaticRanges();
         return result;
@@ -552,8 +549,8 @@ std::vector<std::uint8_t> TestRecord::SerializeTestFile()
             out.PatchU32(kReservedField + 4, static_cast<std::uint32_t>(at));
         }
         if (IsDynamic()) {
-            std::size_t length = std::min(static_cast<std::size_t>(std::max(trace.sampleCount, 0)) * kSampleSize,
-                                          trace.samples.size());
+            std::size_t length =
+                std::min(static_cast<std::size_t>(std::max(trace.sampleCount, 0)) * kSampleSize, trace.samples.size());
             std::size_t at = out.Size();
             out.Raw(trace.samples.data(), length);
             out.PatchU32(kSamplesLengthField, static_cast<std::uint32_t>(length));

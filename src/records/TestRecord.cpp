@@ -71,20 +71,40 @@ std::string TestTypeName(int testType)
     }
 }
 
-std::string TestRecord::TestTypeName() const { return tkan::TestTypeName(testType); }
+std::string TestRecord::TestTypeName() const
+{
+    return tkan::TestTypeName(testType);
+}
 
 bool TestRecord::HasV2() const
 {
     switch (testType) {
-    case 2: case 3: case 10: case 11: case 18: case 19: return true;
+    case 2:
+    case 3:
+    case 10:
+    case 11:
+    case 18:
+    case 19: return true;
     default: return false;
     }
 }
 
-bool TestRecord::HasV3() const { return testType == 3 || testType == 11 || testType == 19; }
-bool TestRecord::IsDynamic() const { return testType == 4 || testType == 5; }
-bool TestRecord::IsStaticTap() const { return testType >= 17 && testType <= 19; }
-int TestRecord::SampleRate() const { return testType == 4 ? 2000 : 1000; }
+bool TestRecord::HasV3() const
+{
+    return testType == 3 || testType == 11 || testType == 19;
+}
+bool TestRecord::IsDynamic() const
+{
+    return testType == 4 || testType == 5;
+}
+bool TestRecord::IsStaticTap() const
+{
+    return testType >= 17 && testType <= 19;
+}
+int TestRecord::SampleRate() const
+{
+    return testType == 4 ? 2000 : 1000;
+}
 
 namespace {
 

@@ -102,13 +102,20 @@ int ClassifyTestType(std::string_view text)
     auto has = [&](std::string_view s) { return text.find(s) != std::string_view::npos; };
     // Every match sets the code, so the longer names tested later win.
     int type = 1;
-    if (has("V1/V2")) type = 2;
-    if (has("V1/V2/V3")) type = 3;
-    if (has("V1/V2 STATIC LTC")) type = 18;
-    if (has("V1/V2/V3 STATIC LTC")) type = 19;
-    if (has("V1 & V2")) type = 2;
-    if (has("V1 ST") || has("V1_ST")) type = 1;
-    if (has("V1 STATIC LTC")) type = 17;
+    if (has("V1/V2"))
+        type = 2;
+    if (has("V1/V2/V3"))
+        type = 3;
+    if (has("V1/V2 STATIC LTC"))
+        type = 18;
+    if (has("V1/V2/V3 STATIC LTC"))
+        type = 19;
+    if (has("V1 & V2"))
+        type = 2;
+    if (has("V1 ST") || has("V1_ST"))
+        type = 1;
+    if (has("V1 STATIC LTC"))
+        type = 17;
     return type;
 }
 

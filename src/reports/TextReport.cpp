@@ -69,12 +69,10 @@ void WriteTextReport(std::string& out, const std::string& testNumberText, const 
     Append(out, "\r\n");
 
     for (const ReadingRow& row : in.rows) {
-        Append(out, "%-3s    %-20s   R1 =%s            %s            %s\r\n", row.test.c_str(),
-               in.testTypeName.c_str(), row.r1.c_str(), Part("R2 =", row.r2, true).c_str(),
-               Part("R3 =", row.r3, true).c_str());
+        Append(out, "%-3s    %-20s   R1 =%s            %s            %s\r\n", row.test.c_str(), in.testTypeName.c_str(),
+               row.r1.c_str(), Part("R2 =", row.r2, true).c_str(), Part("R3 =", row.r3, true).c_str());
         Append(out, "      %-20s    %s     %s    %s \r\n", row.time.c_str(),
-               Part("R1s=", row.r1s, in.correctionEnabled).c_str(),
-               Part("R2s=", row.r2s, in.correctionEnabled).c_str(),
+               Part("R1s=", row.r1s, in.correctionEnabled).c_str(), Part("R2s=", row.r2s, in.correctionEnabled).c_str(),
                Part("R3s=", row.r3s, in.correctionEnabled).c_str());
     }
 }

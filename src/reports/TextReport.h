@@ -13,7 +13,7 @@ namespace tkan {
 struct TextReportInput {
     bool isRkzMeter = false;  // a series-1 RKZ meter is series 1, all else 2
     std::tm openedAt{};       // when the dialog was opened, local time
-    TestHeader header;  // the eight header texts; its date, time and file name are not used
+    TestHeader header;        // the eight header texts; its date, time and file name are not used
     bool correctionEnabled = false;
     std::string tmCelsiusText;  // exactly as shown in the dialog
     std::string tsCelsiusText;

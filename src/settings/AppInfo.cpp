@@ -1,8 +1,8 @@
 #include "settings/AppInfo.h"
-#include "platform/Paths.h"
 
 #include <cstdio>
 
+#include "platform/Paths.h"
 #include "platform/SettingsStore.h"
 
 namespace tkan {

@@ -31,10 +31,7 @@ class Noise {
 public:
     explicit Noise(std::uint64_t seed) : state_(seed) {}
 
-    double Uniform()
-    {
-        return static_cast<double>(Next() >> 11) / 9007199254740992.0;
-    }
+    double Uniform() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
 
     // Roughly normal, unit deviation: four uniforms summed (Irwin-Hall).
     double Gaussian()
@@ -78,14 +75,14 @@ int StaticTapsPerSide(const DemoParameters& p)
 }
 
 // Timing of the test current and of the tap changer, seconds.
-constexpr double kCurrentRiseTime = 0.22;     // time constant of the winding's charge
-constexpr double kFirstMotorStart = 1.5;      // the current has settled by then
+constexpr double kCurrentRiseTime = 0.22;  // time constant of the winding's charge
+constexpr double kFirstMotorStart = 1.5;   // the current has settled by then
 constexpr double kEndMargin = 0.5;
-constexpr double kMotorRunTime = 4.6;         // one step of the motor drive
+constexpr double kMotorRunTime = 4.6;  // one step of the motor drive
 constexpr double kShortestMotorRun = 0.8;
 constexpr double kGapBetweenRuns = 0.7;
-constexpr double kTransitionLength = 0.045;   // the diverter switch's travel
-constexpr double kTransitionAt = 0.75;        // of the run: the spring releases late
+constexpr double kTransitionLength = 0.045;  // the diverter switch's travel
+constexpr double kTransitionAt = 0.75;       // of the run: the spring releases late
 
 // The apparent resistance (micro-ohms) while the diverter switch travels,
 // against the fraction `u` of the transition elapsed: one transition
@@ -110,7 +107,10 @@ double TransitionResistance(double u, double before, double after)
 
 }  // namespace
 
-int DemoSampleRate(const DemoParameters& params) { return params.testType == 5 ? 1000 : 2000; }
+int DemoSampleRate(const DemoParameters& params)
+{
+    return params.testType == 5 ? 1000 : 2000;
+}
 
 int DemoSeconds(const DemoParameters& params)
 {
@@ -162,7 +162,7 @@ std::vector<std::uint8_t> BuildDynamicRecord(const DemoParameters& params)
 
         // Which tap the winding is on, and whether a change is under way.
         double resistance = std::max(1.0, params.windingResistance);
-        double dip = 0;         // fraction of the test current lost in a transition
+        double dip = 0;  // fraction of the test current lost in a transition
         double motor = 0;
         for (const DemoTapChange& c : changes) {
             double end = c.transitionStart + c.transitionLength;

@@ -33,7 +33,7 @@ struct DemoParameters {
     // (120 s at 2000 samples/s, 240 s at 1000).
     int seconds = 15;
     double setCurrentA = 10;
-    int tapChanges = 2;         // raise operations of the tap changer
+    int tapChanges = 2;  // raise operations of the tap changer
     std::uint64_t seed = 1;
 
     // Winding resistance at the first tap (dynamic) or at neutral (static),
@@ -42,8 +42,8 @@ struct DemoParameters {
     double tapStep = 38;
 
     // Static records.
-    int readingCount = 5;       // types 1-3 and 9-11
-    int tapsPerSide = 8;        // types 17-19: readings from 8L through N to 8R
+    int readingCount = 5;         // types 1-3 and 9-11
+    int tapsPerSide = 8;          // types 17-19: readings from 8L through N to 8R
     bool hasTemperatures = true;  // false writes 0xFFFF: no temperature data
     double measureTemp = 24.5;
     double referenceTemp = 75;

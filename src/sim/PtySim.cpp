@@ -42,7 +42,10 @@ void SetFlags(int fd)
     fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
 }
 
-std::string Describe(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string Describe(const char* what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
 
 }  // namespace
 
@@ -54,7 +57,10 @@ PtySim::PtySim(SimOptions options, std::vector<SimStoredRecord> records)
 {
 }
 
-PtySim::~PtySim() { Stop(); }
+PtySim::~PtySim()
+{
+    Stop();
+}
 
 int PtySim::Start(std::string& error)
 {
@@ -219,7 +225,8 @@ void PtySim::Run()
                         drainSinceMs_ = now;
                     int queued = 0;
                     ioctl(holder_, FIONREAD, &queued);
-                    if ((queued == 0 && now - drainSinceMs_ >= kDrainSettleMs) || now - drainSinceMs_ >= kDrainLimitMs) {
+                    if ((queued == 0 && now - drainSinceMs_ >= kDrainSettleMs) ||
+                        now - drainSinceMs_ >= kDrainLimitMs) {
                         DropLink();
                         continue;
                     }
@@ -249,8 +256,7 @@ void PtySim::Run()
             break;
         }
         if (fds[1].revents & POLLIN) {
-            while (read(wakeRead_, buffer.data(), buffer.size()) > 0) {
-            }
+            while (read(wakeRead_, buffer.data(), buffer.size()) > 0) {}
         }
         if (fds[0].revents & POLLIN) {
             ssize_t got = read(master_, buffer.data(), buffer.size());

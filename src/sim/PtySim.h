@@ -79,7 +79,7 @@ private:
 
     // Bytes taken from the engine that the terminal has not accepted yet.
     std::vector<std::uint8_t> pending_;
-    double credit_ = 0;      // bytes the line may carry now
+    double credit_ = 0;  // bytes the line may carry now
     std::int64_t creditAtMs_ = 0;
     std::int64_t drainSinceMs_ = -1;  // when the last byte before a drop was written
 };

@@ -15,8 +15,13 @@ namespace {
 // Where the instrument puts what in its 256-byte record header; the eight
 // texts are placed by the header-field table.
 enum HeaderOffset : std::size_t {
-    kTypeAt = 4, kCountAt = 5, kDateAt = 16,
-    kMeasureTempAt = 184, kReferenceTempAt = 186, kTempConstantAt = 188, kTapsAt = 190,
+    kTypeAt = 4,
+    kCountAt = 5,
+    kDateAt = 16,
+    kMeasureTempAt = 184,
+    kReferenceTempAt = 186,
+    kTempConstantAt = 188,
+    kTapsAt = 190,
 };
 constexpr unsigned kNoTemperature = 0xFFFF;
 
@@ -26,8 +31,7 @@ constexpr double kMotorCurrentUnit = 0.0138;  // amperes per count
 // A sample field as mantissa x base^exponent: the smallest exponent whose
 // rounded mantissa fits keeps the most precision; past the largest exponent
 // the mantissa is held at its limit.
-std::pair<unsigned, unsigned> MantissaAndExponent(double value, double base, unsigned maxMantissa,
-                                                  unsigned maxExponent)
+std::pair<unsigned, unsigned> MantissaAndExponent(double value, double base, unsigned maxMantissa, unsigned maxExponent)
 {
     unsigned exponent = 0;
     double scale = 1;
@@ -75,8 +79,10 @@ unsigned TemperatureWord(double celsius)
 const char* KeyValueTypeText(int type)
 {
     switch (type) {
-    case 2: case 10: return "V1/V2";
-    case 3: case 11: return "V1/V2/V3";
+    case 2:
+    case 10: return "V1/V2";
+    case 3:
+    case 11: return "V1/V2/V3";
     case 17: return "V1 STATIC LTC";
     case 18: return "V1/V2 STATIC LTC";
     case 19: return "V1/V2/V3 STATIC LTC";
@@ -103,13 +109,20 @@ std::string OneDecimal(double value)
 int WindingsOfType(int testType)
 {
     switch (testType) {
-    case 3: case 11: case 19: return 3;
-    case 2: case 10: case 18: return 2;
+    case 3:
+    case 11:
+    case 19: return 3;
+    case 2:
+    case 10:
+    case 18: return 2;
     default: return 1;
     }
 }
 
-bool IsTapChangerType(int testType) { return testType >= 17 && testType <= 19; }
+bool IsTapChangerType(int testType)
+{
+    return testType >= 17 && testType <= 19;
+}
 
 std::array<std::uint8_t, 6> EncodeSample(double resistanceMicroOhm, double currentA, double motorCurrentA)
 {
@@ -151,8 +164,7 @@ std::array<std::uint8_t, 6> EncodeSample(double resistanceMicroOhm, double curre
     return s;
 }
 
-void AppendSample(std::vector<std::uint8_t>& record, double resistanceMicroOhm, double currentA,
-                  double motorCurrentA)
+void AppendSample(std::vector<std::uint8_t>& record, double resistanceMicroOhm, double currentA, double motorCurrentA)
 {
     const std::array<std::uint8_t, 6> s = EncodeSample(resistanceMicroOhm, currentA, motorCurrentA);
     record.insert(record.end(), s.begin(), s.end());

@@ -46,8 +46,7 @@ bool IsTapChangerType(int testType);
 // (a resistance of 100 ohms or more at the decoder's cap); negative and
 // non-finite resistances and test currents become 0.
 std::array<std::uint8_t, 6> EncodeSample(double resistanceMicroOhm, double currentA, double motorCurrentA);
-void AppendSample(std::vector<std::uint8_t>& record, double resistanceMicroOhm, double currentA,
-                  double motorCurrentA);
+void AppendSample(std::vector<std::uint8_t>& record, double resistanceMicroOhm, double currentA, double motorCurrentA);
 
 // The 256-byte record header. Its reading count is the number of readings.
 std::vector<std::uint8_t> EncodeRecordHeader(const InstrumentRecord& record);

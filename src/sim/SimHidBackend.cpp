@@ -74,10 +74,8 @@ private:
     std::shared_ptr<SimHidDevice> device_;
 };
 
-SimHidDevice::SimHidDevice(const SimHidOptions& options, std::string path, TickSource& ticks,
-                           const SimClock& linkClock)
-    : options_(options), path_(std::move(path)), ticks_(ticks), linkClock_(linkClock),
-      nextSlot_(ticks.TickCount())
+SimHidDevice::SimHidDevice(const SimHidOptions& options, std::string path, TickSource& ticks, const SimClock& linkClock)
+    : options_(options), path_(std::move(path)), ticks_(ticks), linkClock_(linkClock), nextSlot_(ticks.TickCount())
 {
 }
 

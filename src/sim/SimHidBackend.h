@@ -112,8 +112,8 @@ private:
 
     std::vector<std::uint8_t> outgoing_;  // taken from the instrument, not yet in a report
     std::size_t outgoingPos_ = 0;
-    std::uint32_t nextSlot_ = 0;          // tick of the next report the endpoint may send
-    bool streaming_ = false;              // the last report left more behind it
+    std::uint32_t nextSlot_ = 0;  // tick of the next report the endpoint may send
+    bool streaming_ = false;      // the last report left more behind it
 
     bool armed_ = false;
     int openCount_ = 0;

@@ -27,10 +27,19 @@ constexpr double kStaticTapStep = 38;  // micro-ohms per tap of the regulator
 // A record has room for this many readings.
 constexpr int kMaxRunReadings = 50;
 
-bool IsHex(std::uint8_t b) { return std::isxdigit(b) != 0; }
-bool IsDigit(std::uint8_t b) { return b >= '0' && b <= '9'; }
+bool IsHex(std::uint8_t b)
+{
+    return std::isxdigit(b) != 0;
+}
+bool IsDigit(std::uint8_t b)
+{
+    return b >= '0' && b <= '9';
+}
 
-std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> Bytes(const std::string& text)
+{
+    return {text.begin(), text.end()};
+}
 
 std::string Hex(unsigned value)
 {
@@ -55,7 +64,8 @@ SimInstrument::SimInstrument(SimOptions options, std::vector<SimStoredRecord> re
 
 std::int64_t SimInstrument::InstrumentMs() const
 {
-    return static_cast<std::int64_t>(std::floor(static_cast<double>(clock_.NowMs() - linkStartMs_) * options_.clockFactor));
+    return static_cast<std::int64_t>(
+        std::floor(static_cast<double>(clock_.NowMs() - linkStartMs_) * options_.clockFactor));
 }
 
 std::uint64_t SimInstrument::NextNoise()
@@ -87,8 +97,7 @@ void SimInstrument::HandleByte(std::uint8_t byte)
         return;
 
     switch (expect_) {
-    case Expect::Command:
-        break;
+    case Expect::Command: break;
     case Expect::LoadDigits:
     case Expect::TypeDigits:
         if (IsDigit(byte)) {
@@ -164,20 +173,11 @@ void SimInstrument::FinishParameter()
     expect_ = Expect::Command;
     parameter_.clear();
     switch (was) {
-    case Expect::LoadDigits:
-        Execute("L" + digits);
-        break;
-    case Expect::CurrentDigits:
-        Execute("i" + digits);
-        break;
-    case Expect::TypeDigits:
-        Execute("t" + digits);
-        break;
-    case Expect::StartDigits:
-        Execute("T" + digits);
-        break;
-    case Expect::Command:
-        break;
+    case Expect::LoadDigits: Execute("L" + digits); break;
+    case Expect::CurrentDigits: Execute("i" + digits); break;
+    case Expect::TypeDigits: Execute("t" + digits); break;
+    case Expect::StartDigits: Execute("T" + digits); break;
+    case Expect::Command: break;
     }
 }
 
@@ -307,7 +307,8 @@ void SimInstrument::DiscardBulk()
     abandoned_ = true;
     if (outPos_ >= bulkEnd_)
         return;
-    out_.erase(out_.begin() + static_cast<std::ptrdiff_t>(outPos_), out_.begin() + static_cast<std::ptrdiff_t>(bulkEnd_));
+    out_.erase(out_.begin() + static_cast<std::ptrdiff_t>(outPos_),
+               out_.begin() + static_cast<std::ptrdiff_t>(bulkEnd_));
     bulkEnd_ = outPos_;
     exemptEnd_ = std::min(exemptEnd_, outPos_);
 }
@@ -355,12 +356,9 @@ std::int64_t SimInstrument::NextRunEventMs() const
     switch (phase_) {
     case RunPhase::Charging:
     case RunPhase::Calibrating:
-    case RunPhase::Measuring:
-        return phaseDueMs_;
-    case RunPhase::Recording:
-        return runStartMs_ + static_cast<std::int64_t>(secondsReported_ + 1) * 1000;
-    default:
-        return -1;
+    case RunPhase::Measuring: return phaseDueMs_;
+    case RunPhase::Recording: return runStartMs_ + static_cast<std::int64_t>(secondsReported_ + 1) * 1000;
+    default: return -1;
     }
 }
 
@@ -387,8 +385,8 @@ std::int64_t SimInstrument::MsUntilNextEvent()
 
 void SimInstrument::Load(int number)
 {
-    auto found = std::find_if(records_.begin(), records_.end(),
-                              [&](const SimStoredRecord& r) { return r.number == number; });
+    auto found =
+        std::find_if(records_.begin(), records_.end(), [&](const SimStoredRecord& r) { return r.number == number; });
     if (found == records_.end() || options_.Has(SimFault::RefuseRecords)) {
         SendLine("Test NOT found");
         return;
@@ -538,8 +536,7 @@ void SimInstrument::Advance()
             if (due - runStartMs_ >= kStaticTestLimitMs)
                 FinishRun();
             break;
-        default:
-            return;
+        default: return;
         }
     }
 }
@@ -616,7 +613,8 @@ void SimInstrument::RecordRun()
         p.seed = NextNoise();
     } else if (phase_ == RunPhase::Measuring && readingsSent_) {
         p = runParams_;
-        p.readingCount = static_cast<int>(std::clamp<std::int64_t>(1 + (now - runStartMs_) / 60000, 1, kMaxRunReadings));
+        p.readingCount =
+            static_cast<int>(std::clamp<std::int64_t>(1 + (now - runStartMs_) / 60000, 1, kMaxRunReadings));
     } else {
         return;
     }

@@ -30,9 +30,9 @@ public:
         AwaitingConfirmation,  // "SURE?" sent, waiting for "Y"
         Charging,
         Calibrating,
-        Ready,       // a dynamic test waits for "G", "U" or "D"
-        Recording,   // a dynamic test counts down
-        Measuring,   // a static test reports its resistances
+        Ready,      // a dynamic test waits for "G", "U" or "D"
+        Recording,  // a dynamic test counts down
+        Measuring,  // a static test reports its resistances
     };
     enum class Relay { Off, Raise, Lower };
 
@@ -115,34 +115,34 @@ private:
     // Output not yet taken by the front.
     std::vector<std::uint8_t> out_;
     std::size_t outPos_ = 0;
-    std::size_t bulkEnd_ = 0;           // out_ up to here is a stream or listing
-    std::size_t exemptEnd_ = 0;         // out_ up to here is a probe reply, never trickled
+    std::size_t bulkEnd_ = 0;    // out_ up to here is a stream or listing
+    std::size_t exemptEnd_ = 0;  // out_ up to here is a probe reply, never trickled
     bool dropWhenSent_ = false;
-    bool streaming_ = false;            // a stream or listing went out since the last command
-    bool abandoned_ = false;            // ... and this input cut it short
+    bool streaming_ = false;  // a stream or listing went out since the last command
+    bool abandoned_ = false;  // ... and this input cut it short
     bool linkDropped_ = false;
     bool muted_ = false;
-    std::int64_t nextTrickleMs_ = 0;    // link time the next trickled byte may go
+    std::int64_t nextTrickleMs_ = 0;  // link time the next trickled byte may go
     std::uint64_t noise_;
 
     Expect expect_ = Expect::Command;
     std::string parameter_;
 
-    std::size_t selected_ = 0;          // index into records_ that "r" streams
+    std::size_t selected_ = 0;  // index into records_ that "r" streams
     int currentA_ = 10;
-    int testKind_ = 4;                  // 3 static, 4 and 5 dynamic
+    int testKind_ = 4;  // 3 static, 4 and 5 dynamic
 
     RunPhase phase_ = RunPhase::Idle;
     bool staticRun_ = false;
-    std::int64_t phaseDueMs_ = 0;       // instrument time of the phase's next step
-    std::int64_t runStartMs_ = 0;       // when recording or measuring began
+    std::int64_t phaseDueMs_ = 0;  // instrument time of the phase's next step
+    std::int64_t runStartMs_ = 0;  // when recording or measuring began
     int countdownStart_ = 120;
     int secondsReported_ = 0;
     Relay relay_ = Relay::Off;
     Relay firstRelay_ = Relay::Off;
-    int tapOffset_ = 0;                 // taps moved by the relays in a static run
+    int tapOffset_ = 0;  // taps moved by the relays in a static run
     bool readingsSent_ = false;
-    DemoParameters runParams_;           // the test a run is recording
+    DemoParameters runParams_;  // the test a run is recording
     std::vector<InstrumentReading> runReadings_;
 
     std::vector<std::string> commandLog_;

@@ -139,7 +139,10 @@ std::string SimVersionText(SimModel model)
     return {};
 }
 
-bool IsRkzModel(SimModel model) { return model == SimModel::Rkz10 || model == SimModel::Rkz40; }
+bool IsRkzModel(SimModel model)
+{
+    return model == SimModel::Rkz10 || model == SimModel::Rkz40;
+}
 
 int SimMaxCurrent(SimModel model)
 {

@@ -14,17 +14,17 @@ enum class SimModel { Tkan, Tkan40, Rkz10, Rkz40, Other };
 
 // Ways the simulated instrument can misbehave, each on request.
 enum class SimFault {
-    Silence,           // answers nothing at all
-    Garbage,           // every reply after the probe is noise with no line end
-    NoCarriageReturn,  // reply lines end in a line feed only
-    NoEndMarker,       // streams and listings stop without their end marker
-    CutStream,         // streams and listings stop halfway
-    ManyRecords,       // the directory lists at least 101 records
-    RefuseRecords,     // every record selection is answered "not found"
-    Trickle,           // replies after the probe come one character every 2 s
-    LinkDrop,          // the link goes down halfway through a stream or listing, or at READY
-    StopStreamOnInput, // a byte arriving mid-stream makes it drop the rest of the stream at once
-    EmptyStream,       // the download command brings the end marker and no record data
+    Silence,            // answers nothing at all
+    Garbage,            // every reply after the probe is noise with no line end
+    NoCarriageReturn,   // reply lines end in a line feed only
+    NoEndMarker,        // streams and listings stop without their end marker
+    CutStream,          // streams and listings stop halfway
+    ManyRecords,        // the directory lists at least 101 records
+    RefuseRecords,      // every record selection is answered "not found"
+    Trickle,            // replies after the probe come one character every 2 s
+    LinkDrop,           // the link goes down halfway through a stream or listing, or at READY
+    StopStreamOnInput,  // a byte arriving mid-stream makes it drop the rest of the stream at once
+    EmptyStream,        // the download command brings the end marker and no record data
 };
 
 // A calendar time as the instrument's clock keeps it (no time zone).
@@ -41,15 +41,15 @@ struct SimDate {
 
 struct SimOptions {
     SimModel model = SimModel::Tkan;
-    int baud = 115200;            // 115200 or 19200
+    int baud = 115200;  // 115200 or 19200
     // How much faster than the link's clock the instrument's own clock runs:
     // 60 lets a 120-s test finish in 2 s. Link faults (the trickle) and the
     // line's pacing stay in real time.
     double clockFactor = 1;
-    bool paced = true;            // output limited to the line rate
+    bool paced = true;  // output limited to the line rate
     std::vector<SimFault> faults;
-    SimDate clockStart;           // the instrument's clock when the simulator starts
-    std::uint64_t seed = 1;       // for noise in readings and garbage
+    SimDate clockStart;      // the instrument's clock when the simulator starts
+    std::uint64_t seed = 1;  // for noise in readings and garbage
 
     bool Has(SimFault fault) const;
 };

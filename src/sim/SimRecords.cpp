@@ -29,9 +29,12 @@ constexpr std::size_t kMaxBlockRows = 64;  // what a 2304-byte block has room fo
 std::string InstrumentTypeText(int type)
 {
     switch (type) {
-    case 1: case 9: return "STAT V1";
-    case 2: case 10: return "STAT V12";
-    case 3: case 11: return "STAT V123";
+    case 1:
+    case 9: return "STAT V1";
+    case 2:
+    case 10: return "STAT V12";
+    case 3:
+    case 11: return "STAT V123";
     case 4: return "DYN 2000";
     case 5: return "DYN 1000";
     case 17: return "LTC V1";
@@ -44,10 +47,9 @@ std::string InstrumentTypeText(int type)
 int KeyValueTypeCode(std::string_view text)
 {
     bool ltc = text.find("STATIC LTC") != std::string_view::npos;
-    int windings = text.find("V1/V2/V3") != std::string_view::npos ? 3
-                   : text.find("V1/V2") != std::string_view::npos || text.find("V1 & V2") != std::string_view::npos
-                       ? 2
-                       : 1;
+    int windings = text.find("V1/V2/V3") != std::string_view::npos                                                  ? 3
+                   : text.find("V1/V2") != std::string_view::npos || text.find("V1 & V2") != std::string_view::npos ? 2
+                                                                                                                    : 1;
     return (ltc ? 16 : 0) + windings;
 }
 
@@ -168,7 +170,10 @@ DemoParameters DemoAt(const SimDate& d)
     return p;
 }
 
-std::vector<std::uint8_t> AsBytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> AsBytes(const std::string& text)
+{
+    return {text.begin(), text.end()};
+}
 
 std::string Lower(std::string text)
 {
@@ -322,22 +327,25 @@ std::vector<std::uint8_t> InstrumentFormOf(const TestRecord& record, SimModel mo
     }
 
     const std::vector<std::uint8_t>& block = record.recordBlock;
-    const bool ownBlock = block.size() >= kRecordBlockSize && record.testType != 0 && block[kTypeOffset] == record.testType;
+    const bool ownBlock =
+        block.size() >= kRecordBlockSize && record.testType != 0 && block[kTypeOffset] == record.testType;
     if (record.IsDynamic()) {
         if (!ownBlock) {
             problem = "the dynamic test has no record block";
             return {};
         }
         std::vector<std::uint8_t> bytes(block.begin(), block.begin() + kRecordHeaderSize);
-        std::size_t sampleBytes = std::min(record.trace.samples.size(),
-                                           static_cast<std::size_t>(std::max(record.trace.sampleCount, 0)) * kSampleSize);
-        bytes.insert(bytes.end(), record.trace.samples.begin(), record.trace.samples.begin() + static_cast<std::ptrdiff_t>(sampleBytes));
+        std::size_t sampleBytes = std::min(
+            record.trace.samples.size(), static_cast<std::size_t>(std::max(record.trace.sampleCount, 0)) * kSampleSize);
+        bytes.insert(bytes.end(), record.trace.samples.begin(),
+                     record.trace.samples.begin() + static_cast<std::ptrdiff_t>(sampleBytes));
         return bytes;
     }
     if (!ownBlock || record.textForm)
         return EncodeStaticRecord(InstrumentRecordOf(record));
     std::size_t rows = std::min<std::size_t>(block[kCountOffset], kMaxBlockRows);
-    return std::vector<std::uint8_t>(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(kRecordHeaderSize + kReadingRowSize * rows));
+    return std::vector<std::uint8_t>(
+        block.begin(), block.begin() + static_cast<std::ptrdiff_t>(kRecordHeaderSize + kReadingRowSize * rows));
 }
 
 int LoadRecordFolder(const std::string& folder, SimModel model, std::vector<SimStoredRecord>& records,

@@ -1,5 +1,4 @@
 #include "testing/DynamicTest.h"
-#include "platform/Paths.h"
 
 #include <algorithm>
 #include <array>
@@ -7,13 +6,14 @@
 #include <mutex>
 #include <optional>
 
-#include "settings/AppInfo.h"
 #include "device/InstrumentContract.h"
 #include "device/RovaDevice.h"
 #include "device/Timer.h"
+#include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
 #include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 #include "testing/TestRunStatus.h"
 #include "testing/TestingContext.h"
 #include "testing/XferDlg.h"
@@ -63,10 +63,7 @@ int LeadingInteger(std::string_view text)
     return static_cast<int>(negative ? -value : value);
 }
 
-dlgDynamicTest::dlgDynamicTest(TestingContext& context, ModalDialogs& dialogs)
-    : context_(context), dialogs_(dialogs)
-{
-}
+dlgDynamicTest::dlgDynamicTest(TestingContext& context, ModalDialogs& dialogs) : context_(context), dialogs_(dialogs) {}
 
 // --- Controls --------------------------------------------------------------
 
@@ -176,8 +173,7 @@ void dlgDynamicTest::ExitTest()
     exitRequested_ = true;
     StopTest();
     if (ready_ && !saved_) {
-        Answer answer =
-            context_.prompter.Ask(MessageStyle::Tkan, "Exit test without saving ?", QuestionButtons::YesNo);
+        Answer answer = context_.prompter.Ask(MessageStyle::Tkan, "Exit test without saving ?", QuestionButtons::YesNo);
         if (answer == Answer::No) {
             // The dialog stays, and so does its watch on the instrument.
             exitRequested_ = false;
@@ -261,9 +257,8 @@ int dlgDynamicTest::StartTest()
 
 int dlgDynamicTest::StartExchange()
 {
-    const std::string current = currentChoices_.empty()
-                                    ? std::string()
-                                    : currentChoices_[static_cast<std::size_t>(values_.currentIndex)];
+    const std::string current =
+        currentChoices_.empty() ? std::string() : currentChoices_[static_cast<std::size_t>(values_.currentIndex)];
     testLength_ = LeadingInteger(kTestLengthChoices[static_cast<std::size_t>(values_.lengthIndex)]);
     const std::string_view type =
         testLength_ <= kShortTestSeconds ? instrument::kDynamicTest2000Type : instrument::kDynamicTest1000Type;
@@ -356,8 +351,7 @@ void dlgDynamicTest::PollDevice()
         if (!running_) {
             // Nothing to read: clicks, repaints and screen-reader questions
             // are answered as they come, and a start begins polling at once.
-            context_.pump.WaitDispatching(context_.ticks, kIdlePassMs,
-                                          [this] { return exitRequested_ || running_; });
+            context_.pump.WaitDispatching(context_.ticks, kIdlePassMs, [this] { return exitRequested_ || running_; });
             continue;
         }
 

@@ -19,9 +19,8 @@ struct TestingContext;
 enum TapControl { kNoTapControl = 0, kRaiseTap = 1, kLowerTap = 2 };
 enum RelayMode { kLatch = 0, kMomentary = 1 };
 
-
-inline constexpr std::array<std::string_view, 5> kTestLengthChoices = {
-    "15 Seconds", "30 Seconds", "60 Seconds", "120 Seconds", "240 Seconds"};
+inline constexpr std::array<std::string_view, 5> kTestLengthChoices = {"15 Seconds", "30 Seconds", "60 Seconds",
+                                                                       "120 Seconds", "240 Seconds"};
 // The currents an instrument offers, by whether it has the 40 A option.
 std::vector<std::string> TestCurrentChoices(bool is40Amp);
 

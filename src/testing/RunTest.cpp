@@ -201,8 +201,7 @@ void dlgRunTest::ExitTest()
     exitRequested_ = true;
     StopTest();
     if ((readings_.ReadingCount() > 0 || complete_) && !saved_) {
-        Answer answer =
-            context_.prompter.Ask(MessageStyle::Tkan, "Exit test without saving ?", QuestionButtons::YesNo);
+        Answer answer = context_.prompter.Ask(MessageStyle::Tkan, "Exit test without saving ?", QuestionButtons::YesNo);
         if (answer == Answer::No) {
             // The dialog stays, and so does its watch on the instrument.
             exitRequested_ = false;
@@ -265,9 +264,9 @@ int dlgRunTest::StartTest()
         return 1;
     }
     if (readings_.ReadingCount() > 0) {
-        Answer answer = context_.prompter.Ask(MessageStyle::Tkan,
-                                              "Do you want to discard the current test and begin again ?",
-                                              QuestionButtons::YesNoCancel);
+        Answer answer =
+            context_.prompter.Ask(MessageStyle::Tkan, "Do you want to discard the current test and begin again ?",
+                                  QuestionButtons::YesNoCancel);
         if (answer == Answer::Cancel)
             return 0;
         if (answer == Answer::Yes) {
@@ -455,9 +454,8 @@ void dlgRunTest::PollDevice()
             lastCaptureTick_ = 0;
             // Nothing to read: clicks, repaints and screen-reader questions
             // are answered as they come, and a start begins polling at once.
-            context_.pump.WaitDispatching(context_.ticks, kIdlePassMs, [this] {
-                return exitRequested_ || running_ || deferred_ != Deferred::None;
-            });
+            context_.pump.WaitDispatching(context_.ticks, kIdlePassMs,
+                                          [this] { return exitRequested_ || running_ || deferred_ != Deferred::None; });
             continue;
         }
 

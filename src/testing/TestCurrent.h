@@ -10,8 +10,7 @@ class Prompter;
 
 // The static test currents an instrument offers, by the dialog's index.
 inline constexpr std::array<int, 4> kStaticTestCurrents = {1, 5, 10, 40};
-inline constexpr std::array<std::string_view, 4> kStaticTestCurrentLabels = {"1 AMP", "5 AMP", "10 AMP",
-                                                                             "40 AMP"};
+inline constexpr std::array<std::string_view, 4> kStaticTestCurrentLabels = {"1 AMP", "5 AMP", "10 AMP", "40 AMP"};
 inline constexpr int kDefaultCaptureMinutes = 2;
 inline constexpr int kLongestCaptureMinutes = 45;
 

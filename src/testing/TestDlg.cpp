@@ -1,16 +1,16 @@
 #include "testing/TestDlg.h"
-#include "platform/Paths.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 
-#include "settings/AppInfo.h"
 #include "device/InstrumentContract.h"
 #include "device/RovaDevice.h"
+#include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 #include "testing/TestingContext.h"
 #include "testing/XferDlg.h"
 
@@ -45,7 +45,7 @@ void CTestDlg::OnInitDialog(DirectoryView& view)
             break;
         std::array<char, 16> number{};
         std::snprintf(number.data(), number.size(), "%04d", entry.testNumber);
-        std::vector<std::string> cells = {number.data(), entry.typeText, entry.dateText,
+        std::vector<std::string> cells = {number.data(),        entry.typeText,       entry.dateText,
                                           entry.header.company, entry.header.station, entry.header.circuit};
         view.AddRow(cells);
         rows_.push_back(std::move(cells));

@@ -1,5 +1,4 @@
 #include "testing/XferDlg.h"
-#include "platform/Paths.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -8,13 +7,14 @@
 #include <optional>
 #include <span>
 
-#include "settings/AppInfo.h"
 #include "device/InstrumentContract.h"
 #include "device/RovaDevice.h"
 #include "device/Timer.h"
+#include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "records/HeaderFields.h"
 #include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 #include "testing/TestingContext.h"
 
 namespace tkan {
@@ -131,8 +131,8 @@ int CXferDlg::TransferList()
             // One question per transfer: whatever the answer, later files
             // are overwritten.
             asked = true;
-            Answer answer = context_.prompter.Ask(MessageStyle::Tkan, "Overwrite file " + name,
-                                                  QuestionButtons::YesNoCancel);
+            Answer answer =
+                context_.prompter.Ask(MessageStyle::Tkan, "Overwrite file " + name, QuestionButtons::YesNoCancel);
             if (answer == Answer::Cancel)
                 break;
             if (answer == Answer::No) {
@@ -227,19 +227,14 @@ int CXferDlg::DownloadRecord(int number, const std::string& fileName)
     watch.progress = [this](std::size_t received) { ShowProgress(received, false); };
     watch.aborted = [this] { return abortRequested; };
     switch (device.DownloadStream(data, total, watch)) {
-    case StreamEnd::NotSent:
-        context_.prompter.Message(MessageStyle::Tkan, "Can't communicate with KERU");
-        return 0;
-    case StreamEnd::ReadFailed:
-        return ReadFailed();
+    case StreamEnd::NotSent: context_.prompter.Message(MessageStyle::Tkan, "Can't communicate with KERU"); return 0;
+    case StreamEnd::ReadFailed: return ReadFailed();
     case StreamEnd::Full:
         ShowProgress(total, true);
         context_.prompter.Message(MessageStyle::Tkan, "Record larger than the transfer buffer: only the first " +
                                                           std::to_string(total) + " bytes were kept");
         break;
-    case StreamEnd::Complete:
-        ShowProgress(total, true);
-        break;
+    case StreamEnd::Complete: ShowProgress(total, true); break;
     }
     buffer[total] = 0;
     // Saved, an empty record would replace whatever test the file held.

@@ -1,9 +1,9 @@
-#include "app/Commands.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "app/Commands.h"
 
 namespace tkan {
 namespace {
@@ -31,21 +31,21 @@ const MenuEntry& Child(const std::vector<MenuEntry>& entries, std::string_view t
 TEST(MenuTableTest, TheNoTestMenuHasItsItemsInOrder)
 {
     const auto& bar = MenuBar(kMenuNoTest);
-    EXPECT_EQ(TextsOf(bar), (Texts{"&File", "Recall-Test", "Retrieve-Test", "Run Test", "File-Utilities",
-                                   "Application", "&Help"}));
+    EXPECT_EQ(TextsOf(bar),
+              (Texts{"&File", "Recall-Test", "Retrieve-Test", "Run Test", "File-Utilities", "Application", "&Help"}));
     const MenuEntry& file = Child(bar, "&File");
     EXPECT_EQ(TextsOf(file.children),
               (Texts{"Recall Test\tCtrl+O", "Close Test", "Save Test", "Retrieve Test Record From Device...\tCtrl+D",
-                     "File Utilities", "Application Setup...", "&Print...\tCtrl+P", "Print Pre&view",
-                     "P&rint Setup...", "Recent File", "E&xit"}));
+                     "File Utilities", "Application Setup...", "&Print...\tCtrl+P", "Print Pre&view", "P&rint Setup...",
+                     "Recent File", "E&xit"}));
     EXPECT_EQ(Child(file.children, "Recent File").kind, MenuEntry::Kind::RecentFiles);
     Texts utilities{"File Manipulation", "Export Test", "Overlay Test"};
     EXPECT_EQ(TextsOf(Child(file.children, "File Utilities").children), utilities);
     EXPECT_EQ(TextsOf(Child(bar, "File-Utilities").children), utilities);
 
     const MenuEntry& run = Child(bar, "Run Test");
-    EXPECT_EQ(TextsOf(run.children), (Texts{"Static Resistance Test", "TKAN/VLTG Regulartor Resistance Test",
-                                            "Dynamic Resistance Test"}));
+    EXPECT_EQ(TextsOf(run.children),
+              (Texts{"Static Resistance Test", "TKAN/VLTG Regulartor Resistance Test", "Dynamic Resistance Test"}));
     const MenuEntry& statics = Child(run.children, "Static Resistance Test");
     const MenuEntry& regulator = Child(run.children, "TKAN/VLTG Regulartor Resistance Test");
     Texts windings{"V1 & V2  V3", "V1 && V2", "V1 Only"};
@@ -60,8 +60,8 @@ TEST(MenuTableTest, TheNoTestMenuHasItsItemsInOrder)
 TEST(MenuTableTest, TheLoadedTestMenuKeepsTheFileMenuAndAddsTheViewCommands)
 {
     const auto& bar = MenuBar(kMenuTestLoaded);
-    EXPECT_EQ(TextsOf(bar), (Texts{"&File", "Graph/Results", "Close", "Overlay Test", "Save", "Print",
-                                   "Application", "&Help"}));
+    EXPECT_EQ(TextsOf(bar),
+              (Texts{"&File", "Graph/Results", "Close", "Overlay Test", "Save", "Print", "Application", "&Help"}));
     EXPECT_EQ(TextsOf(Child(bar, "&File").children), TextsOf(Child(MenuBar(kMenuNoTest), "&File").children));
     const MenuEntry& save = Child(bar, "Save");
     EXPECT_EQ(TextsOf(save.children), (Texts{"Overwrite", "Save As"}));
@@ -106,9 +106,9 @@ TEST(MenuTableTest, StatusPrompts)
 TEST(MenuTableTest, EnableRulesFollowTheDocumentAndTheInstrument)
 {
     CommandContext empty;
-    for (CommandId id : {CommandId::SaveTest, CommandId::FileSave, CommandId::SaveAs, CommandId::OverlayTest,
-                         CommandId::GraphResults, CommandId::RecentFile, CommandId::StaticV1V2V3,
-                         CommandId::RegulatorV1V2V3})
+    for (CommandId id :
+         {CommandId::SaveTest, CommandId::FileSave, CommandId::SaveAs, CommandId::OverlayTest, CommandId::GraphResults,
+          CommandId::RecentFile, CommandId::StaticV1V2V3, CommandId::RegulatorV1V2V3})
         EXPECT_FALSE(QueryCommand(id, empty).enabled) << static_cast<int>(id);
     for (CommandId id : {CommandId::RecallTest, CommandId::CloseTest, CommandId::RetrieveRecords, CommandId::Exit,
                          CommandId::StaticV1V2, CommandId::RegulatorV1, CommandId::DynamicTest, CommandId::About})

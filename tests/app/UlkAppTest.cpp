@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
+#include "settings/AppInfo.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingPrompter.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
+#include "settings/AppInfo.h"
 #include "support/DemoFiles.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingPrompter.h"

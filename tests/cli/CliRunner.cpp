@@ -116,8 +116,7 @@ SimulatorProcess::~SimulatorProcess()
         return;
     ::kill(pid_, SIGTERM);
     int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {}
 }
 
 SimulatedHid::SimulatedHid(const char* mode)

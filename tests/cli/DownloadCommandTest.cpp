@@ -1,6 +1,6 @@
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -117,17 +117,17 @@ TEST(CliDownload, ARecordWithoutDataKeepsTheFileThereAndExitsOne)
 
 TEST(CliDownload, WrongUsageExitsTwo)
 {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"download", "--out", "/tmp"},
-             {"download", "1"},
-             {"download", "x1", "--out", "/tmp"},
-             {"download", "1000", "--out", "/tmp"},
-             {"download", "1", "--out"},
-             {"download", "1", "--out", "/tmp", "--out", "/tmp"},
-             {"download", "1", "--out", "/tmp", "--prefix="},
-             {"download", "1", "--out", "/tmp", "--prefix", "../Test"},
-             {"download", "1", "--out", "/tmp", "--usb", "--device", "/dev/ttyS0"},
-             {"download", "1", "--out", "/tmp", "--speed", "9600"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"download", "--out", "/tmp"},
+                                               {"download", "1"},
+                                               {"download", "x1", "--out", "/tmp"},
+                                               {"download", "1000", "--out", "/tmp"},
+                                               {"download", "1", "--out"},
+                                               {"download", "1", "--out", "/tmp", "--out", "/tmp"},
+                                               {"download", "1", "--out", "/tmp", "--prefix="},
+                                               {"download", "1", "--out", "/tmp", "--prefix", "../Test"},
+                                               {"download", "1", "--out", "/tmp", "--usb", "--device", "/dev/ttyS0"},
+                                               {"download", "1", "--out", "/tmp", "--speed", "9600"}}) {
         CliResult r = RunCli(args);
         EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(r.out, "");

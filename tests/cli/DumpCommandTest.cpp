@@ -1,6 +1,6 @@
-#include <nlohmann/json.hpp>
-
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 
 #include "cli/CliRunner.h"
 #include "records/TestRecord.h"
@@ -44,12 +44,13 @@ TEST_F(CliDump, DynamicFileComesOutWholeInOrderAndExact)
     for (auto it = j.begin(); it != j.end(); ++it)
         keys.push_back(it.key());
     const std::vector<std::string> expected = {
-        "testType", "typeName", "isDynamic", "company", "station", "circuit", "manufacturer", "model",
-        "serialNumber", "kva", "operatorName", "testDate", "testTime", "fileName", "measureTemp",
-        "referenceTemp", "tempConstant", "tempCorrected", "tapsPerSide", "textForm", "headerTextPresent",
-        "readingCount", "readings", "notesText", "dataPointCount", "dataPoints", "sampleCount", "seconds",
-        "resistanceMin", "resistanceMax", "currentMin", "currentMax", "motorCurrentMin", "motorCurrentMax",
-        "recordText"};
+        "testType",          "typeName",     "isDynamic",       "company",         "station",
+        "circuit",           "manufacturer", "model",           "serialNumber",    "kva",
+        "operatorName",      "testDate",     "testTime",        "fileName",        "measureTemp",
+        "referenceTemp",     "tempConstant", "tempCorrected",   "tapsPerSide",     "textForm",
+        "headerTextPresent", "readingCount", "readings",        "notesText",       "dataPointCount",
+        "dataPoints",        "sampleCount",  "seconds",         "resistanceMin",   "resistanceMax",
+        "currentMin",        "currentMax",   "motorCurrentMin", "motorCurrentMax", "recordText"};
     EXPECT_EQ(keys, expected);
 
     EXPECT_EQ(j["typeName"], "LTC 2000");

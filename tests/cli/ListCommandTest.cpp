@@ -1,6 +1,6 @@
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -44,8 +44,8 @@ TEST(CliList, DeviceMessagesGoToStandardErrorAndFailureExitsOne)
     EXPECT_EQ(lines[1], lines[0]);  // once per speed tried
     EXPECT_EQ(lines[2], "Brennix: Unable to auto-detect baud rate, or device is not available");
 
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"list", "--usb"},
-                                                 std::vector<std::string>{"list"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list", "--usb"}, std::vector<std::string>{"list"}}) {
         r = RunCli(args);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.out, "");
@@ -56,8 +56,8 @@ TEST(CliList, DeviceMessagesGoToStandardErrorAndFailureExitsOne)
 TEST(CliList, ListsOverUsbWhenAskedAndByDefault)
 {
     SimulatedHid hid("1");
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"list", "--usb"},
-                                                 std::vector<std::string>{"list"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list", "--usb"}, std::vector<std::string>{"list"}}) {
         CliResult r = RunCli(args);
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.err, "");
@@ -85,9 +85,12 @@ TEST(CliList, AnInstrumentThisUserMayNotOpenNamesTheUdevRule)
 
 TEST(CliList, WrongUsageExitsTwo)
 {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"list", "--device"}, {"list", "--device="}, {"list", "--device", "a", "--usb"},
-          {"list", "--device", "a", "--device", "b"}, {"list", "extra"}, {"list", "--speed", "19200"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"list", "--device"},
+                                                 {"list", "--device="},
+                                                 {"list", "--device", "a", "--usb"},
+                                                 {"list", "--device", "a", "--device", "b"},
+                                                 {"list", "extra"},
+                                                 {"list", "--speed", "19200"}}) {
         CliResult r = RunCli(args);
         EXPECT_EQ(r.exitCode, 2) << args.back();
         EXPECT_EQ(r.out, "");

@@ -13,7 +13,7 @@ TEST(CliUsage, HelpListsTheCommandsAndWrongUsageExitsTwo)
         EXPECT_NE(r.out.find(command), std::string::npos) << command;
 
     const std::vector<std::vector<std::string>> wrong = {
-        {}, {"frobnicate"}, {"dump"}, {"dump", "a", "b"}, {"dump", "--pretty", "a"},
+        {},          {"frobnicate"},        {"dump"}, {"dump", "a", "b"},         {"dump", "--pretty", "a"},
         {"samples"}, {"samples", "a", "b"}, {"demo"}, {"demo", "a", "--dynamic"}, {"demo", "a", "b"}};
     for (const auto& args : wrong) {
         r = RunCli(args);

@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
-
-#include <gtest/gtest.h>
 
 #include "cli/CliRunner.h"
 #include "records/TestRecord.h"
@@ -78,9 +78,15 @@ TEST_F(CliSamples, StaticTestHasNone)
 
 TEST_F(CliSamples, BadNumbersAreUsageErrors)
 {
-    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-             {"--from", "abc"}, {"--from", "-1"}, {"--from", "+1"}, {"--count", "1.5"}, {"--count", ""},
-             {"--count=2x"}, {"--from", "99999999999999999999999"}, {"--count"}, {"--frum", "1"}}) {
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{{"--from", "abc"},
+                                                                               {"--from", "-1"},
+                                                                               {"--from", "+1"},
+                                                                               {"--count", "1.5"},
+                                                                               {"--count", ""},
+                                                                               {"--count=2x"},
+                                                                               {"--from", "99999999999999999999999"},
+                                                                               {"--count"},
+                                                                               {"--frum", "1"}}) {
         args.insert(args.begin(), {"samples", path});
         CliResult r = RunCli(args);
         EXPECT_EQ(r.exitCode, 2) << args[2];

@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "settings/AppInfo.h"
 #include "device/HidTransport.h"
 #include "device/InstrumentContract.h"
-#include "support/ManualClock.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
+#include "settings/AppInfo.h"
 #include "sim/SimHidBackend.h"
+#include "support/ManualClock.h"
 #include "support/RecordingPrompter.h"
 
 namespace tkan {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "device/InstrumentContract.h"
-#include "support/ManualClock.h"
 #include "device/Timer.h"
 #include "sim/SimHidBackend.h"
+#include "support/ManualClock.h"
 
 namespace tkan {
 namespace {
@@ -380,8 +380,8 @@ TEST_F(HidTransportTest, ABulkReadReturnsTheDataThroughTheMarkerWhereverItFalls)
     // The last report holding the tail, the marker and zero fill; the marker
     // split across two reports; split across two read steps; and reports far
     // longer than 64 bytes whose zero fill follows the marker.
-    for (Case c : {Case{202, 65, 8192}, Case{60, 65, 8192}, Case{1000, 65, 100}, Case{100, 513, 8192},
-                   Case{3000, 513, 333}}) {
+    for (Case c :
+         {Case{202, 65, 8192}, Case{60, 65, 8192}, Case{1000, 65, 100}, Case{100, 513, 8192}, Case{3000, 513, 333}}) {
         SCOPED_TRACE(testing::Message() << c.recordSize << " bytes in reports of " << c.inputLength);
         usb.Close();
         SimHidDevice& device = InstrumentWithRecord(c.recordSize, c.inputLength);

@@ -2,6 +2,8 @@
 // program to link tkan_hidapi, which defines TKAN_WITH_HIDAPI for it.
 #ifdef TKAN_WITH_HIDAPI
 
+#include "device/hidapi/HidapiBackend.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,7 +12,6 @@
 #include "device/HidTransport.h"
 #include "device/Timer.h"
 #include "device/hidapi/HidReportDescriptor.h"
-#include "device/hidapi/HidapiBackend.h"
 
 namespace tkan {
 namespace {
@@ -21,8 +22,7 @@ TEST(HidReportDescriptor, CountsTheLongestReportOfEachKindWithItsIdByte)
     // the instrument's firmware describes itself.
     const std::vector<std::uint8_t> vendor = {
         0x06, 0x00, 0xFF,  // usage page, vendor defined
-        0x09, 0x01, 0xA1, 0x01,
-        0x15, 0x00, 0x26, 0xFF, 0x00,
+        0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00,
         0x75, 0x08, 0x95, 0x40, 0x09, 0x01, 0x81, 0x02,  // 64 x 8 bits in
         0x09, 0x01, 0x91, 0x02,                          // the same out
         0xC0,
@@ -36,10 +36,10 @@ TEST(HidReportDescriptor, CountsTheLongestReportOfEachKindWithItsIdByte)
     // Numbered reports: the longest one counts; push and pop restore sizes;
     // a long item is stepped over; 12 bits round up to 2 bytes.
     const std::vector<std::uint8_t> numbered = {
-        0x85, 0x01, 0x75, 0x08, 0x95, 0x20, 0x81, 0x02,  // ID 1: 32 bytes in
-        0xFE, 0x02, 0x10, 0xAA, 0xBB,                    // long item
+        0x85, 0x01, 0x75, 0x08, 0x95, 0x20, 0x81, 0x02,              // ID 1: 32 bytes in
+        0xFE, 0x02, 0x10, 0xAA, 0xBB,                                // long item
         0x85, 0x02, 0xA4, 0x75, 0x01, 0x95, 0x0C, 0x91, 0x02, 0xB4,  // ID 2: 12 bits out
-        0x95, 0x3F, 0x81, 0x02,                          // ID 2: 63 bytes in
+        0x95, 0x3F, 0x81, 0x02,                                      // ID 2: 63 bytes in
     };
     ASSERT_TRUE(ParseReportDescriptor(numbered, lengths));
     EXPECT_EQ(lengths.input, 64u);

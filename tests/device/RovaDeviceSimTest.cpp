@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "settings/AppInfo.h"
-#include "support/ManualClock.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
+#include "settings/AppInfo.h"
 #include "sim/SimOptions.h"
+#include "support/ManualClock.h"
 #include "support/RecordingPrompter.h"
 #include "support/RunningPtySim.h"
 

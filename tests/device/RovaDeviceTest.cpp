@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "device/SerialCom.h"
+#include "device/Timer.h"
 #include "settings/AppInfo.h"
 #include "support/ManualClock.h"
 #include "support/PtyPeer.h"
-#include "support/ScriptedTransport.h"
-#include "device/SerialCom.h"
-#include "device/Timer.h"
 #include "support/RecordingPrompter.h"
+#include "support/ScriptedTransport.h"
 
 namespace tkan {
 namespace {
@@ -105,7 +105,7 @@ TEST_F(RovaDeviceTest, VersionReplySetsTheModelFlagsAndTheTitleGetsOneMark)
 TEST_F(RovaDeviceTest, FailedVersionReadKeepsTheFlagsOfWhatArrivedAndLeavesTheTitle)
 {
     usb.replies["W"] = "TKAN-40 V2.31 build";  // no carriage return: 19 characters fill the line
-    EXPECT_EQ(device.Connect(1), 1);            // the probe was answered
+    EXPECT_EQ(device.Connect(1), 1);           // the probe was answered
     EXPECT_EQ(device.IsTkan + device.Is40Amp, 2);
     EXPECT_EQ(device.VersionText(), "TKAN-40 V2.31 build");
     EXPECT_EQ(title.changes, 0);
@@ -176,8 +176,7 @@ TEST_F(RovaDeviceTest, FailuresShowTheGeneralMessageAndTheOperationsOwn)
 
 TEST_F(RovaDeviceTest, TheTestStartNamesTheStepTheInstrumentRefusedAndStopsThere)
 {
-    const std::map<std::string, std::string> accepting = {
-        {"i0a", "\r\n"}, {"t04", "\r\n"}, {"T314", "SURE?\r\n"}};
+    const std::map<std::string, std::string> accepting = {{"i0a", "\r\n"}, {"t04", "\r\n"}, {"T314", "SURE?\r\n"}};
     struct Case {
         const char* command;
         const char* reply;  // in place of the accepting one; null: none comes
@@ -244,18 +243,22 @@ TEST_F(RovaDeviceTest, DirectoryEntriesTakeTheirFieldsFromTheListing)
 
     const std::string longText(45, 'x');
     usb.replies["W"] = "TKAN V2.31\r\n";
-    usb.replies["d"] = "#12\r\n\r\n12/31/09 10:20:30\r\nSTAT V1\r\n"
-                       "company=North=Power\r\nStation=" + longText + "\r\nCIRCUIT=T2\r\nMFR=Calder\r\nMODEL=RS\r\n"
-                       "SN=CE-1\r\nKVA=28000\r\nOPERATOR=R. M\xFCller\r\nKNEE=12.5\r\nCOLOUR=red\r\n"
-                       "#abc\r\n" + longText + "\r\n# 7\r\ndone\r\n";
+    usb.replies["d"] =
+        "#12\r\n\r\n12/31/09 10:20:30\r\nSTAT V1\r\n"
+        "company=North=Power\r\nStation=" +
+        longText +
+        "\r\nCIRCUIT=T2\r\nMFR=Calder\r\nMODEL=RS\r\n"
+        "SN=CE-1\r\nKVA=28000\r\nOPERATOR=R. M\xFCller\r\nKNEE=12.5\r\nCOLOUR=red\r\n"
+        "#abc\r\n" +
+        longText + "\r\n# 7\r\ndone\r\n";
     ASSERT_EQ(device.ReadDirectory(), 1);
     ASSERT_EQ(device.DirectoryCount(), 3);
     const DirectoryEntry& e = device.Directory()[0];
-    EXPECT_EQ((Texts{e.dateText, e.typeText, e.header.company, e.header.station, e.header.circuit,
-                     e.header.manufacturer, e.header.model, e.header.serialNumber, e.header.kva,
-                     e.header.operatorName, e.kneeText}),
-              (Texts{"12/31/09 10:20:30", "STAT V1", "North=Power", std::string(39, 'x'), "T2", "Calder", "RS",
-                     "CE-1", "28000", "R. M\xFCller", "12.5"}));
+    EXPECT_EQ(
+        (Texts{e.dateText, e.typeText, e.header.company, e.header.station, e.header.circuit, e.header.manufacturer,
+               e.header.model, e.header.serialNumber, e.header.kva, e.header.operatorName, e.kneeText}),
+        (Texts{"12/31/09 10:20:30", "STAT V1", "North=Power", std::string(39, 'x'), "T2", "Calder", "RS", "CE-1",
+               "28000", "R. M\xFCller", "12.5"}));
     EXPECT_EQ(e.testNumber, 12);
     EXPECT_EQ(device.Directory()[1], DirectoryEntry{});
     EXPECT_EQ(device.Directory()[2].testNumber, 7);

@@ -1,18 +1,18 @@
 #include "device/SerialCom.h"
 
+#include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "device/Timer.h"
 #include "support/ManualClock.h"
 #include "support/PtyPeer.h"
-#include "device/Timer.h"
 #include "support/RecordingPrompter.h"
 #include "support/TempDir.h"
 
@@ -22,7 +22,10 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-std::span<std::uint8_t> Bytes(std::vector<std::uint8_t>& buffer) { return buffer; }
+std::span<std::uint8_t> Bytes(std::vector<std::uint8_t>& buffer)
+{
+    return buffer;
+}
 
 std::string Text(const std::vector<std::uint8_t>& buffer, std::size_t count)
 {
@@ -172,8 +175,8 @@ TEST(SerialModeText, BuildsTheInstrumentsLineAndParsesOnlyWhatATerminalCanDo)
     EXPECT_EQ(line.dataBits, 7);
     EXPECT_EQ(line.stopBits, 2);
 
-    for (const char* bad : {"baud=12345", "parity=N data=8 stop=1", "baud=9600 parity=M", "baud=9600 stop=1.5",
-                            "baud=9600 xon=on"})
+    for (const char* bad :
+         {"baud=12345", "parity=N data=8 stop=1", "baud=9600 parity=M", "baud=9600 stop=1.5", "baud=9600 xon=on"})
         EXPECT_FALSE(ParseModeText(bad, line)) << bad;
 }
 

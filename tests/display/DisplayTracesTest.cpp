@@ -351,9 +351,8 @@ TEST(EmptyRecords, DrawTheirFrameAndNothingElse)
             h.graph.timeEnd = 10;
             h.Draw(*record, {record});
             EXPECT_TRUE(h.canvas.LinesIn(h.ResistanceColour(0)).empty());
-            EXPECT_TRUE(h.canvas.polylines.empty() ||
-                        std::all_of(h.canvas.polylines.begin(), h.canvas.polylines.end(),
-                                    [](const auto& p) { return p.points.empty(); }));
+            EXPECT_TRUE(h.canvas.polylines.empty() || std::all_of(h.canvas.polylines.begin(), h.canvas.polylines.end(),
+                                                                  [](const auto& p) { return p.points.empty(); }));
             EXPECT_FALSE(h.canvas.boxes.empty());
         }
     }

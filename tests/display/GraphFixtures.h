@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
-#include "settings/AppInfo.h"
 #include "display/DisplayTest.h"
 #include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 #include "sim/RecordEncoder.h"
 #include "support/RecordingCanvas.h"
 

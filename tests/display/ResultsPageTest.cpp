@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "settings/AppInfo.h"
 #include "display/DisplayTest.h"
 #include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 #include "support/DemoFiles.h"
 #include "support/TempDir.h"
 
@@ -131,10 +131,14 @@ TEST_F(ResultsPageTest, HeaderBlockSitsOnTheCharacterGrid)
     EXPECT_TRUE(refTemp.placed);
     EXPECT_EQ(refTemp.rect.top, 80 + 90);
     EXPECT_EQ(refTemp.text, "75.0");
-    ASSERT_NE(canvas.Find("Ref Temp [\xB0" "C]:"), nullptr);
+    ASSERT_NE(canvas.Find("Ref Temp [\xB0"
+                          "C]:"),
+              nullptr);
     const PageCanvas::Text* measure = canvas.Find("Measure Temp:");
     ASSERT_NE(measure, nullptr);
-    EXPECT_EQ(measure->text, "Measure Temp: 24.5 [\xB0" "C]   Tk: 234.50");
+    EXPECT_EQ(measure->text,
+              "Measure Temp: 24.5 [\xB0"
+              "C]   Tk: 234.50");
     EXPECT_EQ(measure->y, 80 + 120);
 
     EXPECT_EQ(layout.resultsTop, 14 * 20);
@@ -187,8 +191,8 @@ TEST_F(ResultsPageTest, GridOfABinaryRecordHasEightColumnsAndTapLabels)
     record.header.fileName = "x";
     ResultsGridContents grid = BuildResultsGrid(record);
     EXPECT_EQ(grid.columnCount, 8);
-    EXPECT_EQ(grid.headings, (std::vector<std::string>{"TIME    ", "R1    ", "R1s    ", "R2    ", "R2s    ",
-                                                       "R3    ", "R3s    ", "Notes           "}));
+    EXPECT_EQ(grid.headings, (std::vector<std::string>{"TIME    ", "R1    ", "R1s    ", "R2    ", "R2s    ", "R3    ",
+                                                       "R3s    ", "Notes           "}));
     ASSERT_EQ(grid.cells.size(), 17u);
     EXPECT_EQ(grid.rowHeadings[0], " 8L");
     EXPECT_EQ(grid.rowHeadings[8], " N");

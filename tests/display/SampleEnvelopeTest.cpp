@@ -1,3 +1,5 @@
+#include "display/SampleEnvelope.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "display/GraphFixtures.h"
-#include "display/SampleEnvelope.h"
 #include "support/DemoFiles.h"
 #include "support/TempDir.h"
 
@@ -42,7 +43,8 @@ std::unique_ptr<TestRecord> RandomTrace(unsigned seed, int seconds, int count)
     std::vector<SampleValues> values(static_cast<std::size_t>(count));
     for (auto& v : values)
         v = {resistance(random), current(random), motor(random)};
-    return MakeDynamic(seconds, [&](int i) { return values[static_cast<std::size_t>(i)]; }, count);
+    return MakeDynamic(
+        seconds, [&](int i) { return values[static_cast<std::size_t>(i)]; }, count);
 }
 
 // Pages of column bounds as a graph asks for them, and worse: narrow and
@@ -90,7 +92,8 @@ TEST(SampleEnvelope, AgreesWithAPlainScanOverAnyRun)
     std::vector<SampleValues> values(1237);
     for (auto& v : values)
         v = {resistance(random), current(random), motor(random)};
-    auto record = MakeDynamic(2, [&](int i) { return values[static_cast<std::size_t>(i)]; }, 1237);
+    auto record = MakeDynamic(
+        2, [&](int i) { return values[static_cast<std::size_t>(i)]; }, 1237);
 
     for (SampleQuantity quantity :
          {SampleQuantity::Resistance, SampleQuantity::TestCurrent, SampleQuantity::MotorCurrent}) {

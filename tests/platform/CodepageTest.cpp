@@ -1,8 +1,8 @@
 #include "platform/Codepage.h"
 
-#include <algorithm>
-
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace tkan {
 namespace {

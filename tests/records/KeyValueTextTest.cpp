@@ -59,8 +59,9 @@ TEST(KeyValueRecord, ReadingsStartClearedAndStopAtFifty)
 TEST(KeyValueRecord, OutlandishNumbersStayWithinBounds)
 {
     TestRecord r;
-    r.ParseKeyValueRecord("R/L=-2147483647\r\nTm=1e400\r\nTYPE=V1 STATIC LTC\r\nR1=FFFFFFFFFFFFFFFFFFFFFF\r\n"
-                          "TYPE=x\r\nR1=zz\r\n");
+    r.ParseKeyValueRecord(
+        "R/L=-2147483647\r\nTm=1e400\r\nTYPE=V1 STATIC LTC\r\nR1=FFFFFFFFFFFFFFFFFFFFFF\r\n"
+        "TYPE=x\r\nR1=zz\r\n");
     // Taps per side come from one byte on the instrument; the labels of any
     // record must be computable.
     EXPECT_EQ(r.tapsPerSide, -255);
@@ -82,8 +83,9 @@ TEST(PatchHeaderValues, KeyValueRecordsReplaceTheValueUpToItsCR)
     r.header.serialNumber = "a serial number of more than twenty";
     std::string text = "COMPANY=Old name\r\nKVA=40000\r\nTYPE=V1\r\nSN=1\r\n";
     r.PatchHeaderValues(text);
-    EXPECT_EQ(text, "COMPANY=ACME\r\nKVA=500\r\nTYPE=V1\r\n"
-                    "SN=a serial number of more than twenty\r\n");
+    EXPECT_EQ(text,
+              "COMPANY=ACME\r\nKVA=500\r\nTYPE=V1\r\n"
+              "SN=a serial number of more than twenty\r\n");
     std::string again = text;
     r.PatchHeaderValues(again);
     EXPECT_EQ(again, text);

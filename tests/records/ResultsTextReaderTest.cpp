@@ -291,7 +291,8 @@ TEST(PatchHeaderValues, ResultsTextsKeepTheirLayout)
     for (int i = 0; i < 3; ++i)
         r.PatchHeaderValues(longer);
     EXPECT_EQ(longer.size(), text.size());
-    EXPECT_NE(longer.find("    COMPANY: A company name of mo" + std::string(12, ' ') + "STATION: Sub 7"), std::string::npos);
+    EXPECT_NE(longer.find("    COMPANY: A company name of mo" + std::string(12, ' ') + "STATION: Sub 7"),
+              std::string::npos);
     r.header.company = "ACME";
 
     // A text cut short just after a label is patched without reading past it.
@@ -299,4 +300,3 @@ TEST(PatchHeaderValues, ResultsTextsKeepTheirLayout)
     r.PatchHeaderValues(cut);
     EXPECT_EQ(cut, "RKZ TEST RESULTS\r\nCOMPANY:ACME                ");
 }
-

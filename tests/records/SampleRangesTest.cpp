@@ -1,3 +1,5 @@
+#include "records/SampleRanges.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -7,7 +9,6 @@
 #include <random>
 #include <vector>
 
-#include "records/SampleRanges.h"
 #include "records/TestRecord.h"
 
 using namespace tkan;
@@ -18,9 +19,9 @@ using Sample = std::array<std::uint8_t, 6>;
 
 Sample Make(std::uint16_t current, std::uint16_t resistance, std::uint16_t motor)
 {
-    return {static_cast<std::uint8_t>(current), static_cast<std::uint8_t>(current >> 8),
+    return {static_cast<std::uint8_t>(current),    static_cast<std::uint8_t>(current >> 8),
             static_cast<std::uint8_t>(resistance), static_cast<std::uint8_t>(resistance >> 8),
-            static_cast<std::uint8_t>(motor), static_cast<std::uint8_t>(motor >> 8)};
+            static_cast<std::uint8_t>(motor),      static_cast<std::uint8_t>(motor >> 8)};
 }
 
 void Fill(TestRecord& r, const std::vector<Sample>& samples)
@@ -42,14 +43,20 @@ SampleRanges ThroughTheAccessors(const TestRecord& r)
     x.motorCurrentMin = x.motorCurrentMax = r.SampleMotorCurrent(0);
     for (int i = 1; i < r.trace.sampleCount; ++i) {
         double v = r.SampleResistance(i);
-        if (v < x.resistanceMin) x.resistanceMin = v;
-        if (v > x.resistanceMax) x.resistanceMax = v;
+        if (v < x.resistanceMin)
+            x.resistanceMin = v;
+        if (v > x.resistanceMax)
+            x.resistanceMax = v;
         v = r.SampleCurrent(i);
-        if (v < x.currentMin) x.currentMin = v;
-        if (v > x.currentMax) x.currentMax = v;
+        if (v < x.currentMin)
+            x.currentMin = v;
+        if (v > x.currentMax)
+            x.currentMax = v;
         v = r.SampleMotorCurrent(i);
-        if (v < x.motorCurrentMin) x.motorCurrentMin = v;
-        if (v > x.motorCurrentMax) x.motorCurrentMax = v;
+        if (v < x.motorCurrentMin)
+            x.motorCurrentMin = v;
+        if (v > x.motorCurrentMax)
+            x.motorCurrentMax = v;
     }
     return x;
 }
@@ -75,9 +82,9 @@ void ExpectScansAgree(const std::vector<Sample>& samples, const std::string& wha
     ExpectIdentical(ScanSampleRanges(bytes, samples.size()), want, what + " (scan)");
     ExpectIdentical(ScanSampleRangesPortable(bytes, samples.size()), want, what + " (portable)");
     r.ComputeDynamicRanges();
-    ExpectIdentical({r.resistanceMin, r.resistanceMax, r.currentMin, r.currentMax, r.motorCurrentMin,
-                     r.motorCurrentMax},
-                    want, what + " (record)");
+    ExpectIdentical(
+        {r.resistanceMin, r.resistanceMax, r.currentMin, r.currentMax, r.motorCurrentMin, r.motorCurrentMax}, want,
+        what + " (record)");
 }
 
 // Words where a decoding could go wrong: the ends of each field, the
@@ -85,9 +92,9 @@ void ExpectScansAgree(const std::vector<Sample>& samples, const std::string& wha
 // exactly, zero mantissas under large exponents, the motor's negative zero.
 const std::uint16_t kCurrentEdges[] = {0x0000, 0x0001, 0x0FFF, 0x1000, 0xF000, 0xF001, 0xFFFF, 0x7ABC};
 const std::uint16_t kResistanceEdges[] = {
-    0x0000, 0x0001, 0x1FFF, 0x2000, 0xE000, 0xE001,
-    0xE000 | 357, 0xE000 | 358,    // 6^7 x 357 is under 100 ohms, x 358 over
-    0xE000 | 7671, 0xE000 | 7672,  // x 2187 just under and over 2^24
+    0x0000,          0x0001,        0x1FFF,       0x2000,
+    0xE000,          0xE001,        0xE000 | 357, 0xE000 | 358,  // 6^7 x 357 is under 100 ohms, x 358 over
+    0xE000 | 7671,   0xE000 | 7672,                              // x 2187 just under and over 2^24
     0xC000 | 0x1FFF, 0xFFFF};
 const std::uint16_t kMotorEdges[] = {0x0000, 0x8000, 0x0001, 0x8001, 0x7FFF, 0xFFFF, 0x4000, 0xC000};
 
@@ -140,8 +147,8 @@ TEST(SampleRangeScan, AZeroMotorCurrentRangeKeepsTheSignOfTheFirstZero)
     const Case cases[] = {
         {{minusZero, plusZero}, true, true},
         {{plusZero, minusZero}, false, false},
-        {{plusFive, minusZero, plusZero}, true, false},       // max 5: only the minimum is a zero
-        {{minusThree, plusZero, minusZero}, false, false},    // min -3: the maximum is +0
+        {{plusFive, minusZero, plusZero}, true, false},     // max 5: only the minimum is a zero
+        {{minusThree, plusZero, minusZero}, false, false},  // min -3: the maximum is +0
         {{minusThree, minusZero, plusZero}, false, true},
     };
     for (const Case& c : cases) {

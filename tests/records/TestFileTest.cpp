@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <sys/resource.h>
 
 #include "records/ByteCursor.h"
 #include "records/TestRecord.h"
@@ -52,7 +53,7 @@ Bytes InstrumentBlock(int type, int readings, unsigned tm = 850)
     const std::uint8_t date[] = {0x03, 0x05, 0x10, 0x14, 0x30, 0x59};  // Mar 5 2010 14:30:59
     std::memcpy(b.data() + 16, date, sizeof date);
     const char* texts[] = {"Northern Grid", "Substation 7", "T2 HV", "Reinhausen",
-                           "OLTC-M", "SN 0042", "40000", "J. Smith"};
+                           "OLTC-M",        "SN 0042",      "40000", "J. Smith"};
     for (int i = 0; i < 8; ++i)
         PutText(b, 22 + 20 * i, texts[i]);
     PutWord(b, 184, tm);    // 25.0 C
@@ -73,9 +74,9 @@ Bytes Samples(int count)
 {
     Bytes s;
     for (int i = 0; i < count; ++i) {
-        std::uint8_t sample[6] = {static_cast<std::uint8_t>(i), 0x3A, static_cast<std::uint8_t>(i * 7),
-                                  static_cast<std::uint8_t>(0x21 + (i % 3)), static_cast<std::uint8_t>(i),
-                                  static_cast<std::uint8_t>(i % 2 ? 0x80 : 0)};
+        std::uint8_t sample[6] = {static_cast<std::uint8_t>(i),     0x3A,
+                                  static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(0x21 + (i % 3)),
+                                  static_cast<std::uint8_t>(i),     static_cast<std::uint8_t>(i % 2 ? 0x80 : 0)};
         s.insert(s.end(), sample, sample + 6);
     }
     return s;
@@ -559,9 +560,12 @@ TEST_F(TestFiles, ReferenceTemperatureOutsideTheBlockWordIsClampedWhenSaved)
     // A results text can carry any number as its reference temperature; the
     // block keeps it in one 16-bit word, so it is written as the nearest end.
     Bytes block = InstrumentBlock(19, 2);
-    struct Case { double temp; double expected; };
-    for (Case c : {Case{1e30, (0xFFFE - 600) / 10.0}, Case{-1e30, -60.0},
-                   Case{std::nan(""), -60.0}, Case{-12.34, -12.3}}) {
+    struct Case {
+        double temp;
+        double expected;
+    };
+    for (Case c :
+         {Case{1e30, (0xFFFE - 600) / 10.0}, Case{-1e30, -60.0}, Case{std::nan(""), -60.0}, Case{-12.34, -12.3}}) {
         TestRecord original;
         original.ParseRecordBlock(block.data(), block.size());
         original.referenceTemp = c.temp;
@@ -772,7 +776,7 @@ TEST_F(TestFiles, ALoadKeepsNothingOfTheTestBefore)
     const std::uint8_t* kept = back.recordBlock.data();
     EXPECT_TRUE(std::all_of(kept, kept + 22, zero));  // type, count and date
     EXPECT_EQ(std::string(kept + 22, kept + 42), "Northern Grid       ");
-    EXPECT_TRUE(std::all_of(kept + 182, kept + 186, zero));  // measured temperature
+    EXPECT_TRUE(std::all_of(kept + 182, kept + 186, zero));               // measured temperature
     EXPECT_TRUE(std::all_of(kept + 188, kept + kRecordBlockSize, zero));  // constant, taps, rows
 }
 

@@ -1,8 +1,9 @@
+#include "records/TestRecord.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "records/TestRecord.h"
 #include "platform/Paths.h"
 
 using namespace tkan;

@@ -1,9 +1,10 @@
+#include "reports/TextReport.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "records/TestRecord.h"
-#include "reports/TextReport.h"
 
 using namespace tkan;
 
@@ -56,7 +57,8 @@ TEST(TextReport, LayoutOfARunWithoutCorrection)
     const std::string rows =
         std::string(80, '-') + "\r\n\r\n" +
         "1      V1/V2                  R1 =1.0010 m-Ohm            R2 =2.0020 m-Ohm            \r\n"
-        "      10:11:12" + std::string(12, ' ') + std::string(4 + 5 + 4, ' ') + " \r\n" +
+        "      10:11:12" +
+        std::string(12, ' ') + std::string(4 + 5 + 4, ' ') + " \r\n" +
         "2      V1/V2                  R1 =850.00 u-Ohm                        \r\n";
     EXPECT_NE(out.find(rows), std::string::npos) << out;
 }
@@ -193,8 +195,8 @@ TEST(TextReport, OneToThreeWindingsReadBackUnderEveryLineEnd)
                 double r1 = 400 + 100 * i;                          // u-Ohm
                 double r2 = run.windings >= 2 ? 12000 + i * 5 : 0;  // m-Ohm
                 double r3 = run.windings >= 3 ? 2500000 : 0;        // Ohms
-                in.rows.push_back(Row(std::to_string(i + 1), "10:0" + std::to_string(i) + ":30", r1, r2, r3,
-                                      correction));
+                in.rows.push_back(
+                    Row(std::to_string(i + 1), "10:0" + std::to_string(i) + ":30", r1, r2, r3, correction));
             }
             std::string report;
             WriteTextReport(report, "Test 1", in);

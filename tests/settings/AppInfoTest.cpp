@@ -1,11 +1,11 @@
 #include "settings/AppInfo.h"
-#include "platform/Paths.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/Paths.h"
 #include "support/MemorySettingsStore.h"
 
 namespace tkan {
@@ -21,9 +21,9 @@ const std::string kStart = "/home/op/tests";
 std::vector<std::string> GraphNames(int n)
 {
     std::vector<std::string> names;
-    for (const char* key : {"crCurrent", "crResistance", "crResistance2", "crResistance3", "crR1S", "crR2S", "crR3S",
-                            "DisplayR1", "DisplayR1S", "DisplayR2", "DisplayR2S", "DisplayR3", "DisplayR3S",
-                            "DisplayCurrent"})
+    for (const char* key :
+         {"crCurrent", "crResistance", "crResistance2", "crResistance3", "crR1S", "crR2S", "crR3S", "DisplayR1",
+          "DisplayR1S", "DisplayR2", "DisplayR2S", "DisplayR3", "DisplayR3S", "DisplayCurrent"})
         names.push_back(key + std::to_string(n));
     return names;
 }
@@ -101,10 +101,9 @@ TEST(AppInfoTest, LoadReadsEveryValueOnceInTheFixedOrder)
     CAppInfo info;
     info.Load(store, kStart);
 
-    std::vector<std::string> expected =
-        WithGraphs({"USBEnable", "ComPort", "ComSpeed", "Orientation", "FilePath", "DeviceType", "Frequency",
-                    "DateFormat", "LogoFile", "AutoExportDir", "AutoExport", "crForeGround", "crBackground",
-                    "crGraphBG"});
+    std::vector<std::string> expected = WithGraphs(
+        {"USBEnable", "ComPort", "ComSpeed", "Orientation", "FilePath", "DeviceType", "Frequency", "DateFormat",
+         "LogoFile", "AutoExportDir", "AutoExport", "crForeGround", "crBackground", "crGraphBG"});
     std::vector<std::string> read;
     for (const auto& access : store.log) {
         EXPECT_EQ(access.section, "Settings") << access.name;
@@ -129,10 +128,9 @@ TEST(AppInfoTest, SaveWritesEveryValueOnceInTheFixedOrderAndFlushes)
     store.log.clear();
     info.Save(store);
 
-    std::vector<std::string> expected =
-        WithGraphs({"ComPort", "ComSpeed", "Orientation", "FilePath", "USBEnable", "DeviceType", "Frequency",
-                    "DateFormat", "LogoFile", "AutoExportDir", "AutoExport", "crForeGround", "crBackground",
-                    "crGraphBG"});
+    std::vector<std::string> expected = WithGraphs(
+        {"ComPort", "ComSpeed", "Orientation", "FilePath", "USBEnable", "DeviceType", "Frequency", "DateFormat",
+         "LogoFile", "AutoExportDir", "AutoExport", "crForeGround", "crBackground", "crGraphBG"});
     ASSERT_FALSE(store.log.empty());
     EXPECT_EQ(store.log.back().op, Op::Flush);
     std::vector<std::string> written;
@@ -227,8 +225,8 @@ TEST(AppInfoTest, ColourTextsReadAsHexWithOrWithoutPrefix)
 
 TEST(AppInfoTest, UnreadableColourOrFlagKeepsTheDefault)
 {
-    for (const char* text : {"", "   ", "zz", "0x", "0xg1", "12zz", "-1", "+5", "0x1ffffffff", "123456789",
-                             "0x1000000", "\xff\xfe"}) {
+    for (const char* text :
+         {"", "   ", "zz", "0x", "0xg1", "12zz", "-1", "+5", "0x1ffffffff", "123456789", "0x1000000", "\xff\xfe"}) {
         MemorySettingsStore store;
         store.Set("Settings", "crForeGround", text);
         store.Set("Settings", "crResistance1", text);

@@ -1,10 +1,10 @@
 #include "sim/DemoRecords.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
-
-#include <gtest/gtest.h>
 
 #include "records/TestRecord.h"
 

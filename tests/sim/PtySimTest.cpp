@@ -1,18 +1,18 @@
 // The simulated instrument on a pseudo-terminal, through a termios client
 // set up as a serial port would be.
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <chrono>
 #include <string>
 
-#include "support/SimHarness.h"
 #include "support/RunningPtySim.h"
+#include "support/SimHarness.h"
 
 namespace tkan::test {
 namespace {
@@ -76,8 +76,8 @@ public:
             if (n <= 0)
                 return got;
             got.append(buffer, static_cast<std::size_t>(n));
-            if ((want && got.size() >= want) ||
-                (!until.empty() && got.size() >= until.size() && got.compare(got.size() - until.size(), until.size(), until) == 0))
+            if ((want && got.size() >= want) || (!until.empty() && got.size() >= until.size() &&
+                                                 got.compare(got.size() - until.size(), until.size(), until) == 0))
                 return got;
         }
     }

@@ -1,11 +1,11 @@
 #include "sim/RecordEncoder.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "records/TestRecord.h"
 

@@ -1,4 +1,6 @@
 // The simulated instrument's memory: test files served as stored records.
+#include "sim/SimRecords.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,7 +8,6 @@
 
 #include "records/TestRecord.h"
 #include "support/SimHarness.h"
-#include "sim/SimRecords.h"
 #include "support/TempDir.h"
 
 namespace tkan::test {

@@ -40,8 +40,7 @@ public:
         return static_cast<int>(number);
     }
 
-    std::string ReadText(const std::string& section, const std::string& name,
-                         const std::string& defaultValue) override
+    std::string ReadText(const std::string& section, const std::string& name, const std::string& defaultValue) override
     {
         log.push_back({Op::ReadText, section, name});
         auto found = values.find({section, name});
@@ -74,10 +73,7 @@ public:
         values[{section, name}] = text;
     }
 
-    bool Has(const std::string& section, const std::string& name) const
-    {
-        return values.count({section, name}) != 0;
-    }
+    bool Has(const std::string& section, const std::string& name) const { return values.count({section, name}) != 0; }
 
     std::string Get(const std::string& section, const std::string& name) const
     {

@@ -63,10 +63,7 @@ public:
         return metrics;
     }
     TextMetrics Metrics() const override { return metrics; }
-    int TextWidth(std::string_view text) const override
-    {
-        return static_cast<int>(text.size()) * metrics.averageWidth;
-    }
+    int TextWidth(std::string_view text) const override { return static_cast<int>(text.size()) * metrics.averageWidth; }
 
     void MoveTo(int x, int y) override { position = {x, y}; }
     void LineTo(int x, int y) override

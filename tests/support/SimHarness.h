@@ -12,7 +12,9 @@ namespace tkan::test {
 
 // Talks to the simulated instrument byte by byte, on a clock the test moves.
 struct SimHarness {
-    explicit SimHarness(SimOptions options = {}) : SimHarness(options, DemoRecordSet(options.model, options.clockStart)) {}
+    explicit SimHarness(SimOptions options = {}) : SimHarness(options, DemoRecordSet(options.model, options.clockStart))
+    {
+    }
     SimHarness(SimOptions options, std::vector<SimStoredRecord> records)
         : sim(std::make_unique<SimInstrument>(std::move(options), std::move(records), clock))
     {
@@ -23,7 +25,8 @@ struct SimHarness {
 
     bool Send(const std::string& bytes)
     {
-        return sim->Receive(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        return sim->Receive(
+            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
     }
 
     std::string Take()

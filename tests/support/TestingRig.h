@@ -9,16 +9,16 @@
 #include <utility>
 #include <vector>
 
-#include "settings/AppInfo.h"
 #include "device/HidTransport.h"
-#include "support/ManualClock.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
+#include "settings/AppInfo.h"
 #include "sim/DemoRecords.h"
 #include "sim/SimHidBackend.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimRecords.h"
+#include "support/ManualClock.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingPrompter.h"
 #include "support/RunningPtySim.h"
@@ -126,8 +126,8 @@ public:
             usb_ = std::make_unique<HidTransport>(*backend_, ticks, pump);
         }
         device = std::make_unique<RovaDevice>(*serial, usb_.get(), settings, prompter);
-        context = std::make_unique<TestingContext>(
-            TestingContext{*device, settings, store, prompter, ticks, pump, {}, {}});
+        context =
+            std::make_unique<TestingContext>(TestingContext{*device, settings, store, prompter, ticks, pump, {}, {}});
         pump.SetHook([this] { Pumped(); });
     }
 
@@ -156,10 +156,7 @@ public:
             fn(*hid->Instrument());
     }
 
-    std::vector<std::string> Commands()
-    {
-        return front_ ? front_->CommandLog() : hid->Instrument()->CommandLog();
-    }
+    std::vector<std::string> Commands() { return front_ ? front_->CommandLog() : hid->Instrument()->CommandLog(); }
 
     // Runs when the pump has been running for longer than limitMs of program
     // time: a test that lost its way ends instead of hanging.

@@ -594,8 +594,7 @@ TEST_P(DynamicTestRun, TheLinkDroppingMidTestIsReportedOnceAndTheDialogStaysUsab
     std::vector<std::string> texts = rig.prompter.Texts();
     EXPECT_LE(texts.size(), 4u) << ::testing::PrintToString(texts);
     const std::string lost = GetParam() == Link::Usb ? "Device not available" : "Can't open com port for device";
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
-                            [&](const std::string& t) { return t.rfind(lost, 0) == 0; }))
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(lost, 0) == 0; }))
         << ::testing::PrintToString(texts);
 }
 

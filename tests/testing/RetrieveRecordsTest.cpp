@@ -1,3 +1,5 @@
+#include "testing/RetrieveRecords.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,10 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "records/TestRecord.h"
 #include "platform/Paths.h"
+#include "records/TestRecord.h"
 #include "support/TempDir.h"
-#include "testing/RetrieveRecords.h"
 #include "support/TestingRig.h"
 
 namespace tkan::test {
@@ -123,8 +124,7 @@ TEST_P(RetrieveRecordsOn, SelectedRecordsAreSavedInListOrderAndTheFirstIsOpened)
     EXPECT_EQ(*opened, folder.File("Test7.test"));
     EXPECT_EQ(FilesIn(folder.Path()), (std::vector<std::string>{"Test12.test", "Test7.test"}));
     EXPECT_EQ(retrieval.Loads(), (std::vector<std::string>{"L007", "L012"}));
-    EXPECT_EQ(std::filesystem::canonical(std::filesystem::current_path()),
-              std::filesystem::canonical(folder.Path()));
+    EXPECT_EQ(std::filesystem::canonical(std::filesystem::current_path()), std::filesystem::canonical(folder.Path()));
     EXPECT_TRUE(rig.prompter.shown.empty()) << ::testing::PrintToString(rig.prompter.Texts());
     ASSERT_EQ(rig.prompter.folderRequests.size(), 1u);
     EXPECT_EQ(rig.prompter.folderRequests[0].first, "Select Folder to store files");
@@ -318,9 +318,10 @@ TEST_P(RetrieveRecordsOn, ADownloadWithoutRecordDataWritesNothingAndSaysSo)
         SimOptions sim;
         std::vector<SimStoredRecord> records;
     };
-    for (const Case& c : {Case{FastInstrument(SimModel::Tkan, {SimFault::EmptyStream}), SevenNineTwelve()},
-                          Case{FastInstrument(SimModel::Rkz10),
-                               {DescribeStoredRecord(12, std::vector<std::uint8_t>(text.begin(), text.end()), true)}}}) {
+    for (const Case& c :
+         {Case{FastInstrument(SimModel::Tkan, {SimFault::EmptyStream}), SevenNineTwelve()},
+          Case{FastInstrument(SimModel::Rkz10),
+               {DescribeStoredRecord(12, std::vector<std::uint8_t>(text.begin(), text.end()), true)}}}) {
         SCOPED_TRACE(SimModelName(c.sim.model));
         TempDir folder;
         WriteFileText(folder.File("Test12.test"), "old twelve");
@@ -328,8 +329,8 @@ TEST_P(RetrieveRecordsOn, ADownloadWithoutRecordDataWritesNothingAndSaysSo)
         rig.prompter.answers = {Answer::Yes};
         DirectTransfer transfer(rig, folder.Path());
         EXPECT_EQ(transfer.Run({12}), 0);
-        EXPECT_EQ(rig.prompter.Texts(), (std::vector<std::string>{"Overwrite file Test12.test",
-                                                                  "No record data arrived from the device"}));
+        EXPECT_EQ(rig.prompter.Texts(),
+                  (std::vector<std::string>{"Overwrite file Test12.test", "No record data arrived from the device"}));
         EXPECT_EQ(FilesIn(folder.Path()), (std::vector<std::string>{"Test12.test"}));
         std::vector<std::uint8_t> kept = ReadFileBytes(folder.File("Test12.test"));
         EXPECT_EQ(std::string(kept.begin(), kept.end()), "old twelve");

@@ -7,8 +7,8 @@
 
 #include "records/TestRecord.h"
 #include "support/TempDir.h"
-#include "testing/TestCurrent.h"
 #include "support/TestingRig.h"
+#include "testing/TestCurrent.h"
 
 namespace tkan::test {
 namespace {
@@ -80,9 +80,21 @@ TEST_P(RunTestRun, ATkanRunCapturesThreeReadingsAndSavesThemAsAResultsReport)
     int captures = 0;
     auto allReported = [&] { return view.buttons.acceptTest && !view.resistances.texts[2].empty(); };
     rig.script.Then([&] { dialog.StartTest(); })
-        .When(allReported, [&] { dialog.AcceptReading(); ++captures; })
-        .When(allReported, [&] { dialog.AcceptReading(); ++captures; })
-        .When(allReported, [&] { dialog.AcceptReading(); ++captures; })
+        .When(allReported,
+              [&] {
+                  dialog.AcceptReading();
+                  ++captures;
+              })
+        .When(allReported,
+              [&] {
+                  dialog.AcceptReading();
+                  ++captures;
+              })
+        .When(allReported,
+              [&] {
+                  dialog.AcceptReading();
+                  ++captures;
+              })
         .Then([&] { dialog.StopTest(); })
         .Then([&] { dialog.SaveTest(); });
     rig.Bailout(120000, [&] { dialog.CloseTest(); });
@@ -157,12 +169,14 @@ TEST_P(RunTestRun, ARegulatorRunFillsItsTapsAndKeepsThemThroughTheFile)
     ASSERT_FALSE(dialog.Ended());
     ASSERT_EQ(view.rows.size(), 5u);
 
-    rig.script.Then([&] { dialog.StartTest(); }).When([&] { return view.buttons.acceptTest; }, [&] {
-        for (int i = 0; i < 6; ++i)
-            dialog.AcceptReading();
-        dialog.StopTest();
-        dialog.SaveTest();
-    });
+    rig.script.Then([&] { dialog.StartTest(); })
+        .When([&] { return view.buttons.acceptTest; },
+              [&] {
+                  for (int i = 0; i < 6; ++i)
+                      dialog.AcceptReading();
+                  dialog.StopTest();
+                  dialog.SaveTest();
+              });
     rig.Bailout(60000, [&] { dialog.CloseTest(); });
     dialog.OnTimer(1);
 

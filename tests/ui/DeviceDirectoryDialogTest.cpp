@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include "testing/qt/DeviceDirectoryDialog.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -9,13 +9,14 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "support/TempDir.h"
-#include "testing/qt/DeviceDirectoryDialog.h"
 #include "testing/qt/TransferDialog.h"
 #include "ui/TestingDialogsRig.h"
 
@@ -52,8 +53,8 @@ TEST_P(TransferAbort, StopsTheDownloadAndWritesNothing)
               [&] {
                   barMaximum = dialog.ProgressBar()->maximum();
                   if (escape)
-                      QCoreApplication::postEvent(&dialog, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape,
-                                                                         Qt::NoModifier));
+                      QCoreApplication::postEvent(&dialog,
+                                                  new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
                   else
                       PostClick(dialog.AbortButton());
               })

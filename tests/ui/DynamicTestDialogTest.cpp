@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include "testing/qt/DynamicTestDialog.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <optional>
@@ -16,7 +18,6 @@
 
 #include "records/TestRecord.h"
 #include "support/TempDir.h"
-#include "testing/qt/DynamicTestDialog.h"
 #include "testing/qt/TestingStyle.h"
 #include "testing/qt/TransferDialog.h"
 #include "ui/TestingDialogsRig.h"
@@ -139,8 +140,7 @@ TEST(DynamicTestDialog, RaiseLowerSendsThePressAndTheReleaseWhileTheLoopReads)
     rig.script.Then([&] { PostClick(dialog.TapButton(kLowerTap)); })
         .When([&] { return dialog.RelayModeButton(kMomentary)->isEnabled(); },
               [&] { PostClick(dialog.RelayModeButton(kMomentary)); })
-        .When([&] { return dialog.RelayModeButton(kMomentary)->isChecked(); },
-              [&] { PostClick(dialog.StartButton()); })
+        .When([&] { return dialog.RelayModeButton(kMomentary)->isChecked(); }, [&] { PostClick(dialog.StartButton()); })
         .When([&] { return relay->isEnabled(); },
               [&] {
                   EXPECT_EQ(dialog.StatusLine()->text(), "   *** READY PRESS RAISE/LOWER BUTTON TO START ***");

@@ -12,7 +12,6 @@
 #include <set>
 #include <string>
 
-#include "settings/AppInfo.h"
 #include "app/AppServices.h"
 #include "app/RecentFileList.h"
 #include "app/UlkDoc.h"
@@ -21,6 +20,7 @@
 #include "device/SerialCom.h"
 #include "device/Timer.h"
 #include "display/qt/UlkView.h"
+#include "settings/AppInfo.h"
 #include "support/DemoFiles.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingPrompter.h"

@@ -18,16 +18,16 @@
 #include <string>
 #include <vector>
 
-#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
 #include "app/UlkApp.h"
 #include "app/UlkDoc.h"
 #include "app/qt/AboutDlg.h"
-#include "device/RovaDevice.h"
 #include "device/InstrumentContract.h"
+#include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
 #include "display/qt/UlkView.h"
+#include "settings/AppInfo.h"
 #include "sim/PtySim.h"
 #include "support/DemoFiles.h"
 #include "support/MemorySettingsStore.h"
@@ -49,13 +49,17 @@ std::vector<std::string> Split(const std::string& text, char separator)
     return fields;
 }
 
-std::string Stripped(QString text) { return text.remove(QLatin1Char('&')).toStdString(); }
+std::string Stripped(QString text)
+{
+    return text.remove(QLatin1Char('&')).toStdString();
+}
 
 class MainFrameTest : public ::testing::Test {
 protected:
     MainFrameTest()
-        : serial(prompter, ticks, pump), device(serial, nullptr, settings, prompter),
-          services{settings, store, recent, prompter, device, serial, ticks, pump},
+        : serial(prompter, ticks, pump),
+          device(serial, nullptr, settings, prompter), services{settings, store,  recent, prompter,
+                                                                device,   serial, ticks,  pump},
           doc(settings, prompter, recent, store)
     {
         settings.FilePath = dir.Path();
@@ -132,8 +136,8 @@ TEST_F(MainFrameTest, MenusFollowTheDocumentAndOnlyCommandsThatRunAreEnabled)
 
     // Nothing to run them yet: they stand in the menus, greyed.
     for (CommandId id : {CommandId::RecallTest, CommandId::RetrieveRecords, CommandId::DynamicTest, CommandId::StaticV1,
-                         CommandId::RegulatorV1V2, CommandId::ExportTest, CommandId::ApplicationSetup,
-                         CommandId::Print, CommandId::PrintPreview, CommandId::PrintSetup}) {
+                         CommandId::RegulatorV1V2, CommandId::ExportTest, CommandId::ApplicationSetup, CommandId::Print,
+                         CommandId::PrintPreview, CommandId::PrintSetup}) {
         for (QAction* action : frame->ActionsFor(id))
             EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
         EXPECT_FALSE(frame->RunCommand(id));

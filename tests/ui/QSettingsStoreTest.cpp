@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
+#include "settings/AppInfo.h"
 
 namespace tkan {
 namespace {

@@ -1,11 +1,11 @@
-#include <gtest/gtest.h>
+#include "platform/qt/QtCanvas.h"
 
 #include <QImage>
 #include <QPainter>
 
-#include <vector>
+#include <gtest/gtest.h>
 
-#include "platform/qt/QtCanvas.h"
+#include <vector>
 
 namespace tkan {
 namespace {

@@ -1,6 +1,8 @@
-#include <gtest/gtest.h>
+#include "platform/qt/QtMessagePump.h"
 
 #include <QTimer>
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
@@ -8,7 +10,6 @@
 
 #include "platform/MessagePump.h"
 #include "platform/TickSource.h"
-#include "platform/qt/QtMessagePump.h"
 
 namespace tkan::test {
 namespace {

@@ -1,7 +1,5 @@
 #include "testing/qt/RunTestDialog.h"
 
-#include <gtest/gtest.h>
-
 #include <QAccessible>
 #include <QCheckBox>
 #include <QDir>
@@ -11,6 +9,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+
+#include <gtest/gtest.h>
 
 #include <optional>
 
@@ -95,8 +95,11 @@ TEST(RunTestDialog, ATkanRunIsDrivenByTheNamesAScreenReaderHears)
                             ++clicks;
                         });
     rig.script
-        .When([&] { return dialog.ReadingsList()->rowCount() == 3 && dialog.SettlingLabel(0)->text().contains("stable"); },
-              [&] { Save(&dialog, "run-test.png"); })
+        .When(
+            [&] {
+                return dialog.ReadingsList()->rowCount() == 3 && dialog.SettlingLabel(0)->text().contains("stable");
+            },
+            [&] { Save(&dialog, "run-test.png"); })
         .Then([&] { dialog.reject(); });
     dialog.exec();
 

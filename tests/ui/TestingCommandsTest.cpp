@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include "app/qt/TestingCommands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTreeWidget>
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
@@ -17,7 +19,6 @@
 #include "app/RecentFileList.h"
 #include "app/UlkDoc.h"
 #include "app/qt/MainFrame.h"
-#include "app/qt/TestingCommands.h"
 #include "display/qt/UlkView.h"
 #include "records/TestRecord.h"
 #include "support/DemoFiles.h"
@@ -57,8 +58,9 @@ D* Active()
 class MenuTestRun : public ::testing::TestWithParam<Link> {
 protected:
     explicit MenuTestRun(std::vector<SimStoredRecord> records = DefaultRecords())
-        : rig(GetParam(), FastInstrument(), std::move(records)), qt(rig),
-          services{rig.settings, rig.store, recent, rig.prompter, *rig.device, *rig.serial, rig.ticks, rig.pump},
+        : rig(GetParam(), FastInstrument(), std::move(records)),
+          qt(rig), services{rig.settings, rig.store,   recent,    rig.prompter,
+                            *rig.device,  *rig.serial, rig.ticks, rig.pump},
           doc(rig.settings, rig.prompter, recent, rig.store)
     {
         rig.settings.FilePath = dir.Path();

@@ -15,8 +15,8 @@
 #include <functional>
 #include <string>
 
-#include "support/TestingRig.h"
 #include "platform/qt/QtMessagePump.h"
+#include "support/TestingRig.h"
 
 namespace tkan::test {
 
@@ -102,8 +102,7 @@ inline void PostMouse(QWidget* widget, QEvent::Type type)
     const QPointF centre(std::min(10.0, widget->width() / 2.0), widget->height() / 2.0);
     const QPointF global = widget->mapToGlobal(centre);
     const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
-    QCoreApplication::postEvent(widget,
-                                new QMouseEvent(type, centre, global, Qt::LeftButton, held, Qt::NoModifier));
+    QCoreApplication::postEvent(widget, new QMouseEvent(type, centre, global, Qt::LeftButton, held, Qt::NoModifier));
 }
 
 // A click as the operator makes it, to be delivered by the next pump.

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +7,8 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <gtest/gtest.h>
 
 #include <string>
 

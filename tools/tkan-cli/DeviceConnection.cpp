@@ -4,11 +4,8 @@
 
 namespace tkan::cli {
 
-DeviceConnection::DeviceConnection(Prompter& prompter, const std::optional<std::string>& devicePath,
-                                   bool usbWanted)
-    : serial(prompter, ticks, pump),
-      hid(MakeHidBackend(ticks)),
-      usb(*hid, ticks, pump),
+DeviceConnection::DeviceConnection(Prompter& prompter, const std::optional<std::string>& devicePath, bool usbWanted)
+    : serial(prompter, ticks, pump), hid(MakeHidBackend(ticks)), usb(*hid, ticks, pump),
       device(serial, &usb, settings, prompter)
 {
     serial.portNumber = settings.ComPort;

@@ -4,12 +4,12 @@
 #include <optional>
 #include <string>
 
-#include "settings/AppInfo.h"
 #include "device/HidBackend.h"
 #include "device/HidTransport.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
+#include "settings/AppInfo.h"
 
 namespace tkan {
 class Prompter;

@@ -10,8 +10,8 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "DeviceConnection.h"
-#include "platform/SettingsStore.h"
 #include "platform/Codepage.h"
+#include "platform/SettingsStore.h"
 #include "testing/TestingContext.h"
 #include "testing/XferDlg.h"
 
@@ -159,8 +159,8 @@ int RunDownload(const Command& self, std::span<const std::string> args)
     // No exporter runs from here: the files are what the caller asked for.
     connection.settings.AutoExport = 0;
     NoSettingsStore store;
-    TestingContext context{connection.device, connection.settings, store, prompter, connection.ticks,
-                           connection.pump, {}, {}};
+    TestingContext context{connection.device, connection.settings, store, prompter,
+                           connection.ticks,  connection.pump,     {},    {}};
 
     CXferDlg transfer(context);
     transfer.SetFilePrefix(prefix ? *prefix : std::string(kDefaultFilePrefix));

@@ -49,7 +49,8 @@ int RunSamples(const Command& self, std::span<const std::string> args)
                 return UsageError(self, std::string(name) + " needs a number");
             std::optional<std::int64_t> n = ParseCount(*value);
             if (!n)
-                return UsageError(self, std::string(name) + " needs a whole number of 0 or more, not \"" + *value + "\"");
+                return UsageError(self,
+                                  std::string(name) + " needs a whole number of 0 or more, not \"" + *value + "\"");
             if (isFrom)
                 from = *n;
             else

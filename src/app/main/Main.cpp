@@ -12,14 +12,11 @@
 #include <system_error>
 #include <vector>
 
-#include "settings/AppInfo.h"
 #include "app/AppServices.h"
 #include "app/RecentFileList.h"
 #include "app/UlkApp.h"
 #include "app/UlkDoc.h"
 #include "app/qt/MainFrame.h"
-#include "platform/qt/QSettingsStore.h"
-#include "platform/qt/QtPrompter.h"
 #include "app/qt/TestingCommands.h"
 #include "device/HidTransport.h"
 #include "device/RovaDevice.h"
@@ -27,9 +24,12 @@
 #include "device/Timer.h"
 #include "device/hidapi/HidapiBackend.h"
 #include "display/qt/UlkView.h"
+#include "platform/qt/QSettingsStore.h"
+#include "platform/qt/QtMessagePump.h"
+#include "platform/qt/QtPrompter.h"
+#include "settings/AppInfo.h"
 #include "sim/PtySim.h"
 #include "testing/TestingContext.h"
-#include "platform/qt/QtMessagePump.h"
 
 namespace {
 
@@ -127,8 +127,9 @@ int main(int argc, char** argv)
         return 1;
 
     if (line.exitAfterFirstPaint) {
-        QObject::connect(&frame.View(), &tkan::CUlkView::painted, &application,
-                         [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }, Qt::SingleShotConnection);
+        QObject::connect(
+            &frame.View(), &tkan::CUlkView::painted, &application,
+            [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }, Qt::SingleShotConnection);
     }
     frame.showMaximized();
     return application.exec();

@@ -1,5 +1,4 @@
 #include "app/qt/AboutDlg.h"
-#include "platform/qt/QtText.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -9,6 +8,7 @@
 
 #include "app/UlkApp.h"
 #include "platform/qt/QSettingsStore.h"
+#include "platform/qt/QtText.h"
 
 namespace tkan {
 

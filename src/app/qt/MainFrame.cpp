@@ -1,5 +1,4 @@
 #include "app/qt/MainFrame.h"
-#include "platform/qt/QtText.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -22,12 +21,13 @@
 #include <system_error>
 #include <utility>
 
-#include "settings/AppInfo.h"
 #include "app/RecentFileList.h"
 #include "app/UlkApp.h"
 #include "app/qt/AboutDlg.h"
-#include "platform/qt/QSettingsStore.h"
 #include "display/qt/UlkView.h"
+#include "platform/qt/QSettingsStore.h"
+#include "platform/qt/QtText.h"
+#include "settings/AppInfo.h"
 
 namespace tkan {
 
@@ -40,8 +40,10 @@ constexpr const char* kIndicatorTexts[3] = {"CAP", "NUM", "SCRL"};
 // window has the focus shows up here too.
 constexpr int kIndicatorPollMs = 500;
 
-QString FromText(std::string_view text) { return FromWindows1252(std::string(text)); }
-
+QString FromText(std::string_view text)
+{
+    return FromWindows1252(std::string(text));
+}
 
 CommandId CommandOf(const QAction* action)
 {
@@ -128,7 +130,10 @@ void CMainFrame::SetCommandHandler(CommandId id, Handler handler)
     UpdateCommandStates();
 }
 
-bool CMainFrame::HasHandler(CommandId id) const { return handlers_.contains(id); }
+bool CMainFrame::HasHandler(CommandId id) const
+{
+    return handlers_.contains(id);
+}
 
 CommandState CMainFrame::StateOf(CommandId id) const
 {
@@ -157,7 +162,10 @@ bool CMainFrame::RunCommand(CommandId id)
 
 void CMainFrame::InstallDefaultHandlers()
 {
-    handlers_[CommandId::CloseTest] = [this] { doc_.OnNewDocument(); UpdateAllViews(); };
+    handlers_[CommandId::CloseTest] = [this] {
+        doc_.OnNewDocument();
+        UpdateAllViews();
+    };
     handlers_[CommandId::SaveTest] = [this] { doc_.SaveTest(); };
     handlers_[CommandId::FileSave] = [this] { doc_.SaveTest(); };
     handlers_[CommandId::SaveAs] = [this] { doc_.SaveAs(); };
@@ -319,7 +327,10 @@ void CMainFrame::RefreshRecentFiles(MenuSet& set)
     set.recentAnchor->setVisible(files.empty());
 }
 
-std::vector<QAction*> CMainFrame::RecentFileActions() const { return Shown().recentItems; }
+std::vector<QAction*> CMainFrame::RecentFileActions() const
+{
+    return Shown().recentItems;
+}
 
 void CMainFrame::UpdateCommandStates(bool probe)
 {
@@ -407,7 +418,10 @@ void CMainFrame::InstallStatusBar()
     UpdateIndicators();
 }
 
-QString CMainFrame::IdleText() const { return FromText(kIdleStatus); }
+QString CMainFrame::IdleText() const
+{
+    return FromText(kIdleStatus);
+}
 
 QLabel* CMainFrame::IndicatorLabel(int index) const
 {
@@ -427,7 +441,10 @@ void CMainFrame::UpdateIndicators()
 
 // ---- document host and title ----
 
-void CMainFrame::CommitEdits() { view_->CommitEdits(); }
+void CMainFrame::CommitEdits()
+{
+    view_->CommitEdits();
+}
 
 void CMainFrame::UpdateAllViews()
 {
@@ -435,11 +452,20 @@ void CMainFrame::UpdateAllViews()
     UpdateCommandStates();
 }
 
-void CMainFrame::InitialUpdate() { view_->OnInitialUpdate(); }
+void CMainFrame::InitialUpdate()
+{
+    view_->OnInitialUpdate();
+}
 
-std::string CMainFrame::CurrentTitle() { return ToWindows1252(windowTitle()); }
+std::string CMainFrame::CurrentTitle()
+{
+    return ToWindows1252(windowTitle());
+}
 
-void CMainFrame::SetTitle(const std::string& title) { setWindowTitle(FromWindows1252(title)); }
+void CMainFrame::SetTitle(const std::string& title)
+{
+    setWindowTitle(FromWindows1252(title));
+}
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {

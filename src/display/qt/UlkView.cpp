@@ -11,22 +11,30 @@
 
 #include <algorithm>
 
-#include "settings/AppInfo.h"
 #include "display/ViewDocument.h"
-#include "records/TestRecord.h"
 #include "platform/qt/QtCanvas.h"
 #include "platform/qt/QtText.h"
+#include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 
 namespace tkan {
 
 namespace {
 
+QColor ColourOf(CanvasColour colour)
+{
+    return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour));
+}
 
-QColor ColourOf(CanvasColour colour) { return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)); }
+Rect ClientRect(const QWidget& widget)
+{
+    return {0, 0, widget.width(), widget.height()};
+}
 
-Rect ClientRect(const QWidget& widget) { return {0, 0, widget.width(), widget.height()}; }
-
-QRect ToQRect(const Rect& rect) { return QRect(rect.left, rect.top, rect.width(), rect.height()); }
+QRect ToQRect(const Rect& rect)
+{
+    return QRect(rect.left, rect.top, rect.width(), rect.height());
+}
 
 const char* const kEditNames[kHeaderEditCount] = {"companyEdit", "stationEdit", "circuitEdit", "operatorEdit",
                                                   "mfrEdit",     "modelEdit",   "serialEdit",  "refTempEdit"};
@@ -94,7 +102,10 @@ void CUlkView::paintEvent(QPaintEvent*)
     emit painted();
 }
 
-void CUlkView::resizeEvent(QResizeEvent*) { OnUpdate(); }
+void CUlkView::resizeEvent(QResizeEvent*)
+{
+    OnUpdate();
+}
 
 QLineEdit* CUlkView::EnsureEdit(std::size_t index)
 {
@@ -291,7 +302,8 @@ bool CUlkView::eventFilter(QObject* watched, QEvent* event)
         auto* edit = qobject_cast<QLineEdit*>(watched);
         auto* key = static_cast<QKeyEvent*>(event);
         bool tab = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
-        bool backTab = key->key() == Qt::Key_Backtab || (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier));
+        bool backTab =
+            key->key() == Qt::Key_Backtab || (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier));
         if (edit && (tab || backTab)) {
             MoveFocus(edit, backTab);
             CommitAndRecompute();

@@ -1,10 +1,9 @@
 #include "platform/qt/QSettingsStore.h"
 
-#include "platform/qt/QtText.h"
-
 #include <QStringList>
 #include <QVariant>
 
+#include "platform/qt/QtText.h"
 
 namespace tkan {
 

@@ -17,8 +17,7 @@ public:
     explicit QSettingsStore(const QString& iniFile);
 
     int ReadNumber(const std::string& section, const std::string& name, int defaultValue) override;
-    std::string ReadText(const std::string& section, const std::string& name,
-                         const std::string& defaultValue) override;
+    std::string ReadText(const std::string& section, const std::string& name, const std::string& defaultValue) override;
     void WriteNumber(const std::string& section, const std::string& name, int value) override;
     void WriteText(const std::string& section, const std::string& name, const std::string& value) override;
     void RemoveValue(const std::string& section, const std::string& name) override;

@@ -15,7 +15,10 @@ namespace tkan {
 
 namespace {
 
-QColor ToQColor(CanvasColour colour) { return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)); }
+QColor ToQColor(CanvasColour colour)
+{
+    return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour));
+}
 
 }  // namespace
 
@@ -83,9 +86,15 @@ TextMetrics QtCanvas::Metrics() const
     return result;
 }
 
-int QtCanvas::TextWidth(std::string_view text) const { return metrics.horizontalAdvance(FromWindows1252(text)); }
+int QtCanvas::TextWidth(std::string_view text) const
+{
+    return metrics.horizontalAdvance(FromWindows1252(text));
+}
 
-void QtCanvas::MoveTo(int x, int y) { position = QPoint(x, y); }
+void QtCanvas::MoveTo(int x, int y)
+{
+    position = QPoint(x, y);
+}
 
 void QtCanvas::LineTo(int x, int y)
 {
@@ -184,7 +193,10 @@ void QtCanvas::FillRect(const Rect& rect, CanvasColour colour)
     painter.fillRect(QRect(rect.left, rect.top, rect.width(), rect.height()), ToQColor(colour));
 }
 
-void QtCanvas::SetTextColour(CanvasColour colour) { textColour = ToQColor(colour); }
+void QtCanvas::SetTextColour(CanvasColour colour)
+{
+    textColour = ToQColor(colour);
+}
 
 void QtCanvas::SetTextBackground(CanvasColour colour, bool opaque)
 {

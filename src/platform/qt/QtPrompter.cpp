@@ -1,5 +1,4 @@
 #include "platform/qt/QtPrompter.h"
-#include "platform/qt/QtText.h"
 
 #include <QApplication>
 #include <QFile>
@@ -9,6 +8,7 @@
 
 #include "platform/FileFilter.h"
 #include "platform/qt/QSettingsStore.h"
+#include "platform/qt/QtText.h"
 
 namespace tkan {
 

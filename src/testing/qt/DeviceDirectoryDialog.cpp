@@ -1,24 +1,24 @@
 #include "testing/qt/DeviceDirectoryDialog.h"
-#include "platform/qt/QtText.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
-#include <QPainter>
-#include <QStyle>
-#include <QStyledItemDelegate>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPalette>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "platform/qt/QSettingsStore.h"
+#include "platform/qt/QtMessagePump.h"
+#include "platform/qt/QtText.h"
 #include "testing/RetrieveRecords.h"
 #include "testing/TestingContext.h"
 #include "testing/XferDlg.h"
-#include "platform/qt/QtMessagePump.h"
 #include "testing/qt/QtModalDialogs.h"
 
 namespace tkan {

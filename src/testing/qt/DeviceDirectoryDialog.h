@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QDialog>
+
 #include <optional>
 #include <string>
-
-#include <QDialog>
 
 #include "testing/TestDlg.h"
 

@@ -1,5 +1,4 @@
 #include "testing/qt/DynamicTestDialog.h"
-#include "platform/qt/QtText.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -16,8 +15,9 @@
 #include <array>
 
 #include "platform/qt/QSettingsStore.h"
-#include "testing/TestingContext.h"
 #include "platform/qt/QtMessagePump.h"
+#include "platform/qt/QtText.h"
+#include "testing/TestingContext.h"
 #include "testing/qt/HeaderBox.h"
 #include "testing/qt/QtModalDialogs.h"
 #include "testing/qt/TestingStyle.h"
@@ -51,8 +51,7 @@ std::optional<std::string> RunDynamicTestDialog(QWidget* parent, TestingContext&
 }
 
 DynamicTestDialog::DynamicTestDialog(QWidget* parent, TestingContext& context)
-    : QDialog(parent),
-      dialogs_(std::make_unique<QtModalDialogs>(this)),
+    : QDialog(parent), dialogs_(std::make_unique<QtModalDialogs>(this)),
       controller_(std::make_unique<dlgDynamicTest>(context, *dialogs_))
 {
     setWindowTitle(QStringLiteral("Dynamic Test"));

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <QDialog>
+
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <QDialog>
 
 #include "testing/DynamicTest.h"
 

@@ -23,8 +23,8 @@ HeaderBox::HeaderBox(QWidget* parent) : QGroupBox(QStringLiteral("Test Header In
         const HeaderFieldInfo& field = kHeaderFields[kLayoutOrder[at]];
         auto* edit = new QLineEdit(this);
         edit->setMinimumWidth(150);
-        auto* label = new QLabel(QString::fromLatin1(field.label.data(), static_cast<qsizetype>(field.label.size())),
-                                 this);
+        auto* label =
+            new QLabel(QString::fromLatin1(field.label.data(), static_cast<qsizetype>(field.label.size())), this);
         label->setBuddy(edit);
         const int row = static_cast<int>(at % 4);
         const int column = static_cast<int>(at / 4) * 2;

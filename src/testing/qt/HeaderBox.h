@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QGroupBox>
+
 #include <array>
 #include <cstddef>
 #include <string>
-
-#include <QGroupBox>
 
 #include "records/HeaderFields.h"
 

@@ -28,8 +28,7 @@ namespace {
 const QColor kAcceptColour(247, 251, 105);
 const QColor kRaiseColour(102, 204, 255);
 
-constexpr std::array<const char*, 9> kReadingColumns = {"Test", "Type", "Time", "R1", "R1s",
-                                                        "R2", "R2s", "R3", "R3s"};
+constexpr std::array<const char*, 9> kReadingColumns = {"Test", "Type", "Time", "R1", "R1s", "R2", "R2s", "R3", "R3s"};
 
 void SetTextIfChanged(QLineEdit& edit, const QString& text)
 {
@@ -54,8 +53,7 @@ std::optional<std::string> RunStaticTestDialog(QWidget* parent, TestingContext& 
 }
 
 RunTestDialog::RunTestDialog(QWidget* parent, TestingContext& context, const RunTestParameters& parameters)
-    : QDialog(parent),
-      dialogs_(std::make_unique<QtModalDialogs>(this)),
+    : QDialog(parent), dialogs_(std::make_unique<QtModalDialogs>(this)),
       controller_(std::make_unique<dlgRunTest>(context, *dialogs_, parameters))
 {
     setWindowTitle(QStringLiteral("Run Test - ") + FromWindows1252(parameters.testTypeName));

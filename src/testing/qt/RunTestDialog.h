@@ -1,13 +1,13 @@
 #pragma once
 
+#include <QDialog>
+
 #include <array>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <QDialog>
 
 #include "testing/RunTest.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <optional>
-
 #include <QDialog>
+
+#include <optional>
 
 class QButtonGroup;
 class QLineEdit;

@@ -1,11 +1,11 @@
 #include "testing/qt/TestingStyle.h"
-#include "platform/qt/QtText.h"
 
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 
 #include "platform/qt/QSettingsStore.h"
+#include "platform/qt/QtText.h"
 
 namespace tkan {
 
@@ -21,8 +21,7 @@ QString Rgb(const QColor& c)
 QColor Washed(const QColor& c)
 {
     const QColor grey(232, 232, 232);
-    return QColor((c.red() + 2 * grey.red()) / 3, (c.green() + 2 * grey.green()) / 3,
-                  (c.blue() + 2 * grey.blue()) / 3);
+    return QColor((c.red() + 2 * grey.red()) / 3, (c.green() + 2 * grey.green()) / 3, (c.blue() + 2 * grey.blue()) / 3);
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <string>
-
 #include <QColor>
 #include <QFont>
 #include <QString>
+
+#include <string>
 
 class QLabel;
 class QPushButton;

@@ -1,5 +1,4 @@
 #include "testing/qt/TransferDialog.h"
-#include "platform/qt/QtText.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -13,6 +12,7 @@
 #include <climits>
 
 #include "platform/qt/QSettingsStore.h"
+#include "platform/qt/QtText.h"
 
 namespace tkan {
 
