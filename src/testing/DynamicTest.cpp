@@ -15,6 +15,7 @@
 #include "records/TestRecord.h"
 #include "settings/AppInfo.h"
 #include "testing/TestRunStatus.h"
+#include "testing/TestRunSupport.h"
 #include "testing/TestingContext.h"
 #include "testing/XferDlg.h"
 
@@ -131,10 +132,7 @@ void dlgDynamicTest::OnTapControlClicked()
 void dlgDynamicTest::OnInitDialog(DynamicTestView& view)
 {
     view_ = &view;
-    // The static test dialog keeps its header under the same keys, so both
-    // dialogs show whatever was typed last in either.
-    for (std::size_t i = 0; i < kHeaderFieldCount; ++i)
-        values_.header[i] = context_.store.ReadText(kSettingsSection, std::string(kHeaderFields[i].settingsKey), "");
+    values_.header = LoadHeaderTexts(context_.store);
     Show();
 
     RovaDevice& device = context_.device;
@@ -173,8 +171,7 @@ void dlgDynamicTest::ExitTest()
     exitRequested_ = true;
     StopTest();
     if (ready_ && !saved_) {
-        Answer answer = context_.prompter.Ask(MessageStyle::Tkan, "Exit test without saving ?", QuestionButtons::YesNo);
-        if (answer == Answer::No) {
+        if (KeepUnsavedTest(context_.prompter)) {
             // The dialog stays, and so does its watch on the instrument.
             exitRequested_ = false;
             return;
@@ -188,8 +185,7 @@ void dlgDynamicTest::CloseTest()
     if (ended_)
         return;
     ReadBack();
-    for (std::size_t i = 0; i < kHeaderFieldCount; ++i)
-        context_.store.WriteText(kSettingsSection, std::string(kHeaderFields[i].settingsKey), values_.header[i]);
+    StoreHeaderTexts(context_.store, values_.header);
     exitRequested_ = true;
     StopTest();
     ended_ = true;
@@ -198,11 +194,6 @@ void dlgDynamicTest::CloseTest()
 }
 
 // --- Exchanges -------------------------------------------------------------
-
-bool dlgDynamicTest::InsideExchange() const
-{
-    return lock_.Depth() > 0 || context_.device.IsBusy();
-}
 
 // Start and Save are whole exchanges of their own. Clicked while a read
 // waits, they would interleave with it on the wire, so they wait for the
@@ -219,7 +210,7 @@ void dlgDynamicTest::RunDeferred()
 
 int dlgDynamicTest::StartTest()
 {
-    if (InsideExchange()) {
+    if (InsideExchange(lock_, context_.device)) {
         deferred_ = Deferred::Start;
         return 0;
     }
@@ -300,7 +291,7 @@ void dlgDynamicTest::RelayButtonEvent(int code)
 
 void dlgDynamicTest::SaveTest()
 {
-    if (InsideExchange()) {
+    if (InsideExchange(lock_, context_.device)) {
         deferred_ = Deferred::Save;
         return;
     }
@@ -331,10 +322,7 @@ void dlgDynamicTest::SaveTest()
     saved_ = true;
     savedPath_ = path;
 
-    TestRecord written;
-    written.prompter = &context_.prompter;
-    if (written.LoadTestFile(path) && context_.autoExport)
-        context_.autoExport(written);
+    ExportWrittenTest(context_, path);
     CloseTest();
 }
 

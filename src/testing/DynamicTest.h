@@ -114,7 +114,6 @@ private:
     void Show();
     void SetStatus(const std::string& text);
     void Refresh();
-    bool InsideExchange() const;
     void RunDeferred();
     int StartExchange();
     void HandleLine(const std::string& line);

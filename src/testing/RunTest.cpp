@@ -22,6 +22,7 @@
 #include "settings/AppInfo.h"
 #include "testing/TestCurrent.h"
 #include "testing/TestRunStatus.h"
+#include "testing/TestRunSupport.h"
 #include "testing/TestingContext.h"
 
 namespace tkan {
@@ -147,8 +148,7 @@ void dlgRunTest::OnTemperatureChanged(TemperatureField field)
 void dlgRunTest::OnInitDialog(RunTestView& view)
 {
     view_ = &view;
-    for (std::size_t i = 0; i < kHeaderFieldCount; ++i)
-        values_.header[i] = context_.store.ReadText(kSettingsSection, std::string(kHeaderFields[i].settingsKey), "");
+    values_.header = LoadHeaderTexts(context_.store);
     values_.temperatures = InitialTemperatures();
     Show();
 
@@ -201,8 +201,7 @@ void dlgRunTest::ExitTest()
     exitRequested_ = true;
     StopTest();
     if ((readings_.ReadingCount() > 0 || complete_) && !saved_) {
-        Answer answer = context_.prompter.Ask(MessageStyle::Tkan, "Exit test without saving ?", QuestionButtons::YesNo);
-        if (answer == Answer::No) {
+        if (KeepUnsavedTest(context_.prompter)) {
             // The dialog stays, and so does its watch on the instrument.
             exitRequested_ = false;
             return;
@@ -216,8 +215,7 @@ void dlgRunTest::CloseTest()
     if (ended_)
         return;
     ReadBack();
-    for (std::size_t i = 0; i < kHeaderFieldCount; ++i)
-        context_.store.WriteText(kSettingsSection, std::string(kHeaderFields[i].settingsKey), values_.header[i]);
+    StoreHeaderTexts(context_.store, values_.header);
     exitRequested_ = true;
     StopTest();
     ended_ = true;
@@ -226,11 +224,6 @@ void dlgRunTest::CloseTest()
 }
 
 // --- Exchanges -------------------------------------------------------------
-
-bool dlgRunTest::InsideExchange() const
-{
-    return lock_.Depth() > 0 || context_.device.IsBusy();
-}
 
 // Start and Save are whole exchanges of their own. Clicked while a read
 // waits, they would interleave with it on the wire, so they wait for the
@@ -251,7 +244,7 @@ std::time_t dlgRunTest::ClockTime() const
 
 int dlgRunTest::StartTest()
 {
-    if (InsideExchange()) {
+    if (InsideExchange(lock_, context_.device)) {
         deferred_ = Deferred::Start;
         return 0;
     }
@@ -405,7 +398,7 @@ std::string dlgRunTest::ReportText(const std::string& testNumber) const
 
 void dlgRunTest::SaveTest()
 {
-    if (InsideExchange()) {
+    if (InsideExchange(lock_, context_.device)) {
         deferred_ = Deferred::Save;
         return;
     }
@@ -433,10 +426,7 @@ void dlgRunTest::SaveTest()
     savedPath_ = path;
     CloseTest();
 
-    TestRecord written;
-    written.prompter = &context_.prompter;
-    if (written.LoadTestFile(path) && context_.autoExport)
-        context_.autoExport(written);
+    ExportWrittenTest(context_, path);
 }
 
 // --- The poll loop -----------------------------------------------------------

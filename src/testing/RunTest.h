@@ -131,7 +131,6 @@ private:
     enum class Deferred { None, Start, Save };
 
     bool Timed() const { return captureMinutes_ > 0; }
-    bool InsideExchange() const;
     void RunDeferred();
     void ReadBack();
     void Show();
