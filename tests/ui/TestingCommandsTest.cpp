@@ -25,6 +25,8 @@
 #include "support/TempDir.h"
 #include "testing/qt/DeviceDirectoryDialog.h"
 #include "testing/qt/DynamicTestDialog.h"
+#include "testing/qt/RunTestDialog.h"
+#include "testing/qt/TestCurrentDialog.h"
 #include "testing/qt/TransferDialog.h"
 #include "ui/TestingDialogsRig.h"
 
@@ -248,6 +250,55 @@ TEST_P(MenuTestRun, NothingSavedLeavesTheDocumentAlone)
     EXPECT_EQ(frame->ShownMenu(), kMenuNoTest);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(FilesIn(dir.Path()) == std::vector<std::string>{"shown.tst-tkan"});
+}
+
+// A regulator run of one step: three tap readings, saved, and shown as the
+// document's readings.
+TEST_P(MenuTestRun, ARegulatorRunFromTheMenuIsSavedAndShownAsReadings)
+{
+    Install();
+    const std::string path = dir.File("taps.tst-tkan");
+    rig.prompter.saveFiles.push_back(path);
+    WhenShown<QDialog>([](QDialog* question) {
+        ASSERT_EQ(question->windowTitle(), QStringLiteral("# of Steps"));
+        question->findChild<QLineEdit*>()->setText(QStringLiteral("1"));
+        WhenShown<TestCurrentDialog>([](TestCurrentDialog* choice) { choice->accept(); });
+        question->accept();
+    });
+    int captures = 0;
+    auto acceptable = [] {
+        RunTestDialog* dialog = Active<RunTestDialog>();
+        return dialog && dialog->Button(QStringLiteral("Accept Test"))->isEnabled();
+    };
+    auto capture = [&] {
+        PostClick(Active<RunTestDialog>()->Button(QStringLiteral("Accept Test")));
+        ++captures;
+    };
+    rig.script
+        .When([] { return Active<RunTestDialog>() != nullptr; },
+              [] {
+                  RunTestDialog* dialog = Active<RunTestDialog>();
+                  PostClick(dialog->Button(QStringLiteral("Start Test")));
+              })
+        .When(acceptable, capture)
+        .When([&] { return acceptable() && captures == 1; }, capture)
+        .When([&] { return acceptable() && captures == 2; }, capture)
+        .When([] { return Active<RunTestDialog>()->Button(QStringLiteral("Save Test"))->isEnabled(); },
+              [] { PostClick(Active<RunTestDialog>()->Button(QStringLiteral("Save Test"))); });
+
+    MenuItem(CommandId::RegulatorV1)->trigger();
+    ASSERT_FALSE(qt.bailedOut);
+    ASSERT_TRUE(rig.script.Done());
+    EXPECT_EQ(captures, 3);
+    ASSERT_TRUE(std::filesystem::exists(path));
+    EXPECT_TRUE(rig.prompter.Texts().empty()) << rig.prompter.Texts().front();
+
+    EXPECT_EQ(doc.PathName(), path);
+    EXPECT_EQ(doc.testLoaded, 1);
+    EXPECT_FALSE(frame->View().LastLayout().graphShown);
+    EXPECT_EQ(frame->View().Grid()->rowCount(), 3);
+    EXPECT_EQ(doc.Main().tapsPerSide, 1);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, MenuTestRun, ::testing::Values(Link::Serial, Link::Usb),
