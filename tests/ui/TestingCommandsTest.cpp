@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -250,6 +251,28 @@ TEST_P(MenuTestRun, NothingSavedLeavesTheDocumentAlone)
     EXPECT_EQ(frame->ShownMenu(), kMenuNoTest);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(FilesIn(dir.Path()) == std::vector<std::string>{"shown.tst-tkan"});
+}
+
+// Opening the Run Test menu shows it at once; the silent probe that enables
+// the TKAN-only items runs after it has opened.
+TEST_P(MenuTestRun, TheTkanItemsFollowAProbeMadeOnceTheMenuIsOpen)
+{
+    Install();
+    QAction* item = MenuItem(CommandId::StaticV1V2V3);
+    ASSERT_NE(item, nullptr);
+    QMenu* menu = nullptr;
+    for (QObject* owner : item->associatedObjects())
+        menu = menu ? menu : qobject_cast<QMenu*>(owner);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(item->isEnabled());
+
+    QMetaObject::invokeMethod(menu, "aboutToShow");
+    EXPECT_TRUE(rig.Commands().empty());
+    for (int i = 0; i < 100 && !item->isEnabled(); ++i)
+        QApplication::processEvents();
+    EXPECT_TRUE(item->isEnabled());
+    EXPECT_TRUE(Contains(rig.Commands(), "W"));
+    EXPECT_TRUE(rig.prompter.Texts().empty());
 }
 
 // A regulator run of one step: three tap readings, saved, and shown as the
