@@ -13,6 +13,7 @@
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
 #include "records/TestRecord.h"
+#include "records/TextLines.h"
 #include "settings/AppInfo.h"
 #include "testing/TestRunStatus.h"
 #include "testing/TestRunSupport.h"
@@ -49,22 +50,13 @@ std::vector<std::string> TestCurrentChoices(bool is40Amp)
 
 int LeadingInteger(std::string_view text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > INT_MAX)
-            return negative ? INT_MIN : INT_MAX;
-    }
-    return static_cast<int>(negative ? -value : value);
+    return static_cast<int>(ReadLeadingInteger(text, 10));
 }
 
-dlgDynamicTest::dlgDynamicTest(TestingContext& context, ModalDialogs& dialogs) : context_(context), dialogs_(dialogs) {}
+dlgDynamicTest::dlgDynamicTest(TestingContext& context, ModalDialogs& dialogs)
+    : TestRunDialog(context), dialogs_(dialogs)
+{
+}
 
 // --- Controls --------------------------------------------------------------
 
@@ -156,64 +148,24 @@ void dlgDynamicTest::OnInitDialog(DynamicTestView& view)
     UpdateButtons();
 }
 
-void dlgDynamicTest::OnTimer(int id)
+bool dlgDynamicTest::KillStartTimer()
 {
-    if (id != kStartTimer || !view_)
-        return;
-    // The timer fires once: the poll loop lives inside this tick.
+    if (!view_)
+        return false;
     view_->KillTimer(kStartTimer);
-    PollDevice();
+    return true;
 }
 
-void dlgDynamicTest::ExitTest()
+void dlgDynamicTest::EndView()
 {
-    ReadBack();
-    exitRequested_ = true;
-    StopTest();
-    if (ready_ && !saved_) {
-        if (KeepUnsavedTest(context_.prompter)) {
-            // The dialog stays, and so does its watch on the instrument.
-            exitRequested_ = false;
-            return;
-        }
-    }
-    CloseTest();
-}
-
-void dlgDynamicTest::CloseTest()
-{
-    if (ended_)
-        return;
-    ReadBack();
-    StoreHeaderTexts(context_.store, values_.header);
-    exitRequested_ = true;
-    StopTest();
-    ended_ = true;
     if (view_)
         view_->EndDialog();
 }
 
-// --- Exchanges -------------------------------------------------------------
-
-// Start and Save are whole exchanges of their own. Clicked while a read
-// waits, they would interleave with it on the wire, so they wait for the
-// poll loop to come round.
-void dlgDynamicTest::RunDeferred()
-{
-    Deferred what = deferred_;
-    deferred_ = Deferred::None;
-    if (what == Deferred::Start)
-        StartTest();
-    else if (what == Deferred::Save)
-        SaveTest();
-}
-
 int dlgDynamicTest::StartTest()
 {
-    if (InsideExchange(lock_, context_.device)) {
-        deferred_ = Deferred::Start;
+    if (DeferStart())
         return 0;
-    }
     ReadBack();
     std::lock_guard guard(lock_);
     if (running_) {
@@ -291,10 +243,8 @@ void dlgDynamicTest::RelayButtonEvent(int code)
 
 void dlgDynamicTest::SaveTest()
 {
-    if (InsideExchange(lock_, context_.device)) {
-        deferred_ = Deferred::Save;
+    if (DeferSave())
         return;
-    }
     ReadBack();
     SaveFileRequest request;
     request.defaultExtension = kTestFileExtension;

@@ -8,7 +8,7 @@
 
 #include "device/RovaDevice.h"
 #include "records/HeaderFields.h"
-#include "testing/ReentrantLock.h"
+#include "testing/TestRunDialog.h"
 #include "testing/TestRunStatus.h"
 
 namespace tkan {
@@ -68,39 +68,28 @@ public:
 // The Dynamic Test dialog's logic: starts a dynamic test on a TKAN, follows
 // its status lines, drives the tap changer's relays, stops it at the chosen
 // length and saves it through the transfer.
-class dlgDynamicTest {
+class dlgDynamicTest : public TestRunDialog {
 public:
     dlgDynamicTest(TestingContext& context, ModalDialogs& dialogs);
-    virtual ~dlgDynamicTest() = default;
-    dlgDynamicTest(const dlgDynamicTest&) = delete;
-    dlgDynamicTest& operator=(const dlgDynamicTest&) = delete;
 
     // Opening. The dialog may have ended when this returns (no instrument,
     // not a TKAN); Ended() says so.
     void OnInitDialog(DynamicTestView& view);
-    void OnTimer(int id);
 
-    int StartTest();
-    void StopTest();
-    void SaveTest();
-    void ExitTest();
-    void CloseTest();
+    int StartTest() override;
+    void StopTest() override;
+    void SaveTest() override;
     void OnTapControlClicked();
     void RelayButtonEvent(int code);
-    void PollDevice();
+    void PollDevice() override;
     void UpdateButtons();
 
     // Read by the caller once the dialog has ended.
     bool Saved() const { return saved_; }
     const std::string& SavedPath() const { return savedPath_; }
-    // What the main window opens once the dialog has ended; empty when
-    // nothing was saved.
-    std::string FileToOpen() const { return saved_ ? savedPath_ : std::string(); }
-    bool Ended() const { return ended_; }
 
     bool Running() const { return running_; }
     bool Ready() const { return ready_; }
-    bool ExitRequested() const { return exitRequested_; }
     int TestLength() const { return testLength_; }
     const std::string& StatusText() const { return statusText_; }
     const std::string& BlinkText() const { return blink_.Text(); }
@@ -108,13 +97,14 @@ public:
     const DynamicTestButtons& Buttons() const { return buttons_; }
 
 private:
-    enum class Deferred { None, Start, Save };
-
-    void ReadBack();
+    void ReadBack() override;
+    const HeaderTexts& Header() const override { return values_.header; }
+    bool HoldsUnsavedData() const override { return ready_; }
+    bool KillStartTimer() override;
+    void EndView() override;
     void Show();
     void SetStatus(const std::string& text);
     void Refresh();
-    void RunDeferred();
     int StartExchange();
     void HandleLine(const std::string& line);
     void CountDown(const std::string& line);
@@ -122,7 +112,6 @@ private:
     void LinkLost();
     RelayCommand TapRelay() const;
 
-    TestingContext& context_;
     ModalDialogs& dialogs_;
     DynamicTestView* view_ = nullptr;
 
@@ -133,16 +122,10 @@ private:
 
     bool running_ = false;
     bool ready_ = false;
-    bool saved_ = false;
-    bool exitRequested_ = false;
-    bool ended_ = false;
     int testLength_ = 0;
     StatusBlink blink_;
-    std::string savedPath_;
     // Raise / Lower pressed and not yet released.
     bool relayHeld_ = false;
-    ReentrantLock lock_;
-    Deferred deferred_ = Deferred::None;
 };
 
 }  // namespace tkan

@@ -54,7 +54,7 @@ std::string ElapsedClock(std::uint32_t ms)
 }  // namespace
 
 dlgRunTest::dlgRunTest(TestingContext& context, ModalDialogs& dialogs, RunTestParameters parameters)
-    : context_(context), dialogs_(dialogs), parameters_(std::move(parameters))
+    : TestRunDialog(context), dialogs_(dialogs), parameters_(std::move(parameters))
 {
 }
 
@@ -186,56 +186,21 @@ void dlgRunTest::OnInitDialog(RunTestView& view)
     UpdateButtons();
 }
 
-void dlgRunTest::OnTimer(int id)
+bool dlgRunTest::KillStartTimer()
 {
-    if (id != kStartTimer || !view_)
-        return;
-    // The timer fires once: the poll loop lives inside this tick.
+    if (!view_)
+        return false;
     view_->KillTimer(kStartTimer);
-    PollDevice();
+    return true;
 }
 
-void dlgRunTest::ExitTest()
+void dlgRunTest::EndView()
 {
-    ReadBack();
-    exitRequested_ = true;
-    StopTest();
-    if ((readings_.ReadingCount() > 0 || complete_) && !saved_) {
-        if (KeepUnsavedTest(context_.prompter)) {
-            // The dialog stays, and so does its watch on the instrument.
-            exitRequested_ = false;
-            return;
-        }
-    }
-    CloseTest();
-}
-
-void dlgRunTest::CloseTest()
-{
-    if (ended_)
-        return;
-    ReadBack();
-    StoreHeaderTexts(context_.store, values_.header);
-    exitRequested_ = true;
-    StopTest();
-    ended_ = true;
     if (view_)
         view_->EndDialog();
 }
 
 // --- Exchanges -------------------------------------------------------------
-
-// Start and Save are whole exchanges of their own. Clicked while a read
-// waits, they would interleave with it on the wire, so they wait for the
-// poll loop to come round.
-void dlgRunTest::RunDeferred()
-{
-    Deferred what = std::exchange(deferred_, Deferred::None);
-    if (what == Deferred::Start)
-        started_ = StartTest() == 1;
-    else if (what == Deferred::Save)
-        SaveTest();
-}
 
 std::time_t dlgRunTest::ClockTime() const
 {
@@ -244,10 +209,8 @@ std::time_t dlgRunTest::ClockTime() const
 
 int dlgRunTest::StartTest()
 {
-    if (InsideExchange(lock_, context_.device)) {
-        deferred_ = Deferred::Start;
+    if (DeferStart())
         return 0;
-    }
     ReadBack();
     resistanceTexts_ = {};
     ShowResistances();
@@ -398,10 +361,8 @@ std::string dlgRunTest::ReportText(const std::string& testNumber) const
 
 void dlgRunTest::SaveTest()
 {
-    if (InsideExchange(lock_, context_.device)) {
-        deferred_ = Deferred::Save;
+    if (DeferSave())
         return;
-    }
     ReadBack();
     if (readings_.ReadingCount() == 0) {
         context_.prompter.Message(MessageStyle::Warning, "No tests to save");
@@ -445,7 +406,7 @@ void dlgRunTest::PollDevice()
             // Nothing to read: clicks, repaints and screen-reader questions
             // are answered as they come, and a start begins polling at once.
             context_.pump.WaitDispatching(context_.ticks, kIdlePassMs,
-                                          [this] { return exitRequested_ || running_ || deferred_ != Deferred::None; });
+                                          [this] { return exitRequested_ || running_ || HasDeferred(); });
             continue;
         }
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "records/HeaderFields.h"
-#include "testing/ReentrantLock.h"
 #include "testing/SettleTracker.h"
 #include "testing/StaticReadings.h"
+#include "testing/TestRunDialog.h"
 #include "testing/TestRunStatus.h"
 
 namespace tkan {
@@ -82,41 +82,29 @@ public:
 // The Run Test dialog's logic: a static resistance test on a TKAN or a
 // series-1 RKZ meter, its readings captured by hand, once a minute or tap by
 // tap, corrected to the reference temperature and saved as a results report.
-class dlgRunTest {
+class dlgRunTest : public TestRunDialog {
 public:
     dlgRunTest(TestingContext& context, ModalDialogs& dialogs, RunTestParameters parameters);
-    virtual ~dlgRunTest() = default;
-    dlgRunTest(const dlgRunTest&) = delete;
-    dlgRunTest& operator=(const dlgRunTest&) = delete;
 
     // Opening. The dialog may have ended when this returns (no instrument,
     // another kind of instrument, the current choice cancelled).
     void OnInitDialog(RunTestView& view);
-    void OnTimer(int id);
 
-    int StartTest();
-    void StopTest();
+    int StartTest() override;
+    void StopTest() override;
     void AcceptReading();
     void RepeatReading();
-    void SaveTest();
-    void ExitTest();
-    void CloseTest();
+    void SaveTest() override;
     // code 2 pressed, 3 released; raise true for Raise, false for Lower.
     void RelayButtonEvent(int code, bool raise);
     void OnCorrectionClicked();
     void OnTemperatureChanged(TemperatureField field);
-    void PollDevice();
+    void PollDevice() override;
     void UpdateButtons();
-
-    // What the main window opens once the dialog has ended; empty when
-    // nothing was saved.
-    std::string FileToOpen() const { return saved_ ? savedPath_ : std::string(); }
-    bool Ended() const { return ended_; }
 
     bool Running() const { return running_; }
     bool Started() const { return started_; }
     bool Complete() const { return complete_; }
-    bool ExitRequested() const { return exitRequested_; }
     bool IsTkanRun() const { return tkan_; }
     int CurrentAmps() const { return currentAmps_; }
     int CaptureMinutes() const { return captureMinutes_; }
@@ -128,11 +116,12 @@ public:
     const std::string& ElapsedText() const { return elapsedText_; }
 
 private:
-    enum class Deferred { None, Start, Save };
-
+    void ReadBack() override;
+    const HeaderTexts& Header() const override { return values_.header; }
+    bool HoldsUnsavedData() const override { return readings_.ReadingCount() > 0 || complete_; }
+    bool KillStartTimer() override;
+    void EndView() override;
     bool Timed() const { return captureMinutes_ > 0; }
-    void RunDeferred();
-    void ReadBack();
     void Show();
     void SetStatus(const std::string& text);
     void ShowResistances();
@@ -146,7 +135,6 @@ private:
     std::time_t ClockTime() const;
     std::string ReportText(const std::string& testNumber) const;
 
-    TestingContext& context_;
     ModalDialogs& dialogs_;
     RunTestParameters parameters_;
     RunTestView* view_ = nullptr;
@@ -163,11 +151,7 @@ private:
     bool running_ = false;
     bool started_ = false;
     bool complete_ = false;
-    bool saved_ = false;
-    bool exitRequested_ = false;
-    bool ended_ = false;
     bool relayHeld_ = false;
-    std::string savedPath_;
 
     std::array<double, 3> resistances_{};
     std::array<std::string, 3> resistanceTexts_;
@@ -180,9 +164,6 @@ private:
     std::uint32_t lastCaptureTick_ = 0;
 
     StatusBlink blink_;
-
-    ReentrantLock lock_;
-    Deferred deferred_ = Deferred::None;
 };
 
 }  // namespace tkan
