@@ -124,6 +124,7 @@ void dlgDynamicTest::OnTapControlClicked()
 void dlgDynamicTest::OnInitDialog(DynamicTestView& view)
 {
     view_ = &view;
+    AttachView(view);
     values_.header = LoadHeaderTexts(context_.store);
     Show();
 
@@ -143,23 +144,9 @@ void dlgDynamicTest::OnInitDialog(DynamicTestView& view)
     values_.lengthIndex = 0;
     values_.currentIndex = 0;
     statusText_ = kPressStartText;
-    view.SetTimer(kStartTimer, kStartTimerMs);
+    StartPollTimer();
     Show();
     UpdateButtons();
-}
-
-bool dlgDynamicTest::KillStartTimer()
-{
-    if (!view_)
-        return false;
-    view_->KillTimer(kStartTimer);
-    return true;
-}
-
-void dlgDynamicTest::EndView()
-{
-    if (view_)
-        view_->EndDialog();
 }
 
 int dlgDynamicTest::StartTest()

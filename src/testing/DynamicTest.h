@@ -50,19 +50,13 @@ struct DynamicTestButtons {
 };
 
 // What the Dynamic Test dialog shows and reads back.
-class DynamicTestView {
+class DynamicTestView : public TestRunView {
 public:
-    virtual ~DynamicTestView() = default;
-
     virtual void ShowValues(const DynamicTestValues& values) = 0;
     virtual DynamicTestValues ReadValues() = 0;
     virtual void SetCurrentChoices(const std::vector<std::string>& choices) = 0;
     virtual void ShowStatus(const std::string& text) = 0;
     virtual void ShowButtons(const DynamicTestButtons& buttons) = 0;
-    virtual void SetTimer(int id, int milliseconds) = 0;
-    virtual void KillTimer(int id) = 0;
-    // Ends the dialog with its cancel result.
-    virtual void EndDialog() = 0;
 };
 
 // The Dynamic Test dialog's logic: starts a dynamic test on a TKAN, follows
@@ -100,8 +94,6 @@ private:
     void ReadBack() override;
     const HeaderTexts& Header() const override { return values_.header; }
     bool HoldsUnsavedData() const override { return ready_; }
-    bool KillStartTimer() override;
-    void EndView() override;
     void Show();
     void SetStatus(const std::string& text);
     void Refresh();

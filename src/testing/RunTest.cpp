@@ -148,6 +148,7 @@ void dlgRunTest::OnTemperatureChanged(TemperatureField field)
 void dlgRunTest::OnInitDialog(RunTestView& view)
 {
     view_ = &view;
+    AttachView(view);
     values_.header = LoadHeaderTexts(context_.store);
     values_.temperatures = InitialTemperatures();
     Show();
@@ -180,24 +181,10 @@ void dlgRunTest::OnInitDialog(RunTestView& view)
     localtime_r(&opened, &openedAt_);
     readings_.Build(parameters_.testTypeName, parameters_.regulator, parameters_.steps);
     statusText_ = kPressStartText;
-    view.SetTimer(kStartTimer, kStartTimerMs);
+    StartPollTimer();
     Show();
     ShowReadings(parameters_.regulator ? 0 : -1);
     UpdateButtons();
-}
-
-bool dlgRunTest::KillStartTimer()
-{
-    if (!view_)
-        return false;
-    view_->KillTimer(kStartTimer);
-    return true;
-}
-
-void dlgRunTest::EndView()
-{
-    if (view_)
-        view_->EndDialog();
 }
 
 // --- Exchanges -------------------------------------------------------------

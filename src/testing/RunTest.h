@@ -58,10 +58,8 @@ struct RunTestResistances {
 };
 
 // What the Run Test dialog shows and reads back.
-class RunTestView {
+class RunTestView : public TestRunView {
 public:
-    virtual ~RunTestView() = default;
-
     virtual void ShowValues(const RunTestValues& values) = 0;
     virtual RunTestValues ReadValues() = 0;
     // The readings table has changed; `scrollTo` is the row to bring into
@@ -73,10 +71,6 @@ public:
     virtual void ShowResistances(const RunTestResistances& resistances) = 0;
     virtual void ShowElapsed(const std::string& text) = 0;
     virtual void ShowButtons(const RunTestButtons& buttons) = 0;
-    virtual void SetTimer(int id, int milliseconds) = 0;
-    virtual void KillTimer(int id) = 0;
-    // Ends the dialog with its cancel result.
-    virtual void EndDialog() = 0;
 };
 
 // The Run Test dialog's logic: a static resistance test on a TKAN or a
@@ -119,8 +113,6 @@ private:
     void ReadBack() override;
     const HeaderTexts& Header() const override { return values_.header; }
     bool HoldsUnsavedData() const override { return readings_.ReadingCount() > 0 || complete_; }
-    bool KillStartTimer() override;
-    void EndView() override;
     bool Timed() const { return captureMinutes_ > 0; }
     void Show();
     void SetStatus(const std::string& text);

@@ -7,11 +7,18 @@
 
 namespace tkan {
 
+void TestRunDialog::StartPollTimer()
+{
+    if (runView_)
+        runView_->SetTimer(kStartTimer, kStartTimerMs);
+}
+
 void TestRunDialog::OnTimer(int id)
 {
-    // The timer fires once: the poll loop lives inside this tick.
-    if (id != kStartTimer || !KillStartTimer())
+    if (id != kStartTimer || !runView_)
         return;
+    // The timer fires once: the poll loop lives inside this tick.
+    runView_->KillTimer(kStartTimer);
     PollDevice();
 }
 
@@ -37,7 +44,8 @@ void TestRunDialog::CloseTest()
     exitRequested_ = true;
     StopTest();
     ended_ = true;
-    EndView();
+    if (runView_)
+        runView_->EndDialog();
 }
 
 // Start and Save are whole exchanges of their own. Clicked while a read

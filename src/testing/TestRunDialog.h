@@ -9,6 +9,17 @@ namespace tkan {
 
 struct TestingContext;
 
+// What both test dialogs' windows do alike.
+class TestRunView {
+public:
+    virtual ~TestRunView() = default;
+
+    virtual void SetTimer(int id, int milliseconds) = 0;
+    virtual void KillTimer(int id) = 0;
+    // Ends the dialog with its cancel result.
+    virtual void EndDialog() = 0;
+};
+
 // What the dynamic and the static test dialogs' logic do alike: the start-up
 // timer that enters the poll loop, the whole exchanges (Start, Save) that a
 // click starts while a read waits, which run when the poll loop comes round,
@@ -44,9 +55,11 @@ protected:
     virtual const HeaderTexts& Header() const = 0;
     // Data on the instrument or in the table that an exit would lose.
     virtual bool HoldsUnsavedData() const = 0;
-    // False before the dialog has a view, or for a controller without one.
-    virtual bool KillStartTimer() = 0;
-    virtual void EndView() = 0;
+
+    // The opening: the window, and the start-up timer that will enter the
+    // poll loop once the window is on screen.
+    void AttachView(TestRunView& view) { runView_ = &view; }
+    void StartPollTimer();
 
     // True when the click came while an exchange waits, and the command will
     // run from the poll loop instead.
@@ -67,6 +80,7 @@ private:
     bool Defer(Deferred what);
 
     Deferred deferred_ = Deferred::None;
+    TestRunView* runView_ = nullptr;
 };
 
 }  // namespace tkan
