@@ -89,7 +89,7 @@ class DeviceSession {
 public:
     DeviceSession(Transport& usb, std::string downloadPath)
         : serial(prompter, ticks, pump),
-          device(serial, &usb, settings, prompter), context{device, settings, store, prompter, ticks, pump, {}},
+          device(serial, &usb, settings, prompter), context{device, settings, store, prompter, ticks, pump, {}, {}},
           transfer(context), downloadPath_(std::move(downloadPath))
     {
         settings.USBEnable = 1;
