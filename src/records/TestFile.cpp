@@ -426,7 +426,13 @@ int TestRecord::LoadSectioned(TestFileBytes& file)
             return;
         FileCursor notes(file);
         notes.Seek(notesOffset);
-        notes.Text(notesLength, notesText);
+        std::string text;
+        notes.Text(notesLength, text);
+        // A file cut before its notes keeps the notes its results text gave;
+        // an empty section would wipe them, and a save would not bring them
+        // back the same.
+        if (!text.empty())
+            notesText = std::move(text);
     };
 
     if (textFlag != 0) {
