@@ -7,6 +7,7 @@
 
 #include "display/DisplayTest.h"
 #include "records/TestRecord.h"
+#include "records/TextLines.h"
 #include "settings/AppInfo.h"
 
 namespace tkan {
@@ -25,13 +26,6 @@ constexpr int kFirstFieldRow = 4;
 constexpr int kResultsRowsBelowFilename = 12;
 constexpr int kPageMargin = 20;
 constexpr int kGridMargin = 30;
-
-std::string Format(const char* format, double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 std::string TrimRight(std::string text)
 {
@@ -103,7 +97,7 @@ std::string HeaderEditText(HeaderField field, const TestRecord& record)
     const FieldSpot& spot = kFieldSpots.at(static_cast<std::size_t>(field));
     std::string text;
     if (!spot.text)
-        text = Format("%2.1lf", record.referenceTemp);
+        text = FormatNumber("%2.1lf", record.referenceTemp);
     else
         text = TrimRight(record.header.*spot.text);
     if (text.size() > static_cast<std::size_t>(kHeaderEditMaxLength))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace tkan {
@@ -21,6 +22,10 @@ double ReadLeadingNumber(std::string_view text);
 // The integer at the front of `text` in `base` (16 allows a "0x" prefix);
 // 0 when there is none.
 long ReadLeadingInteger(std::string_view text, int base);
+
+// `value` through a printf format that takes one double ("%3.1lf"); at most
+// 63 characters come out.
+std::string FormatNumber(const char* format, double value);
 
 // The test type code that a test-type text names ("V1/V2" is 2, ...).
 int ClassifyTestType(std::string_view text);

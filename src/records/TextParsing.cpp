@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "records/TextLines.h"
@@ -53,6 +54,13 @@ double ReadLeadingNumber(std::string_view text)
     if (result.ec != std::errc() || !std::isfinite(value))
         return 0;
     return negative ? -value : value;
+}
+
+std::string FormatNumber(const char* format, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
 }
 
 long ReadLeadingInteger(std::string_view text, int base)

@@ -13,13 +13,6 @@ namespace {
 
 constexpr int kSecondsPerCapture = 60;
 
-std::string Format(const char* format, double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 std::string ClockText(std::time_t when)
 {
     std::tm local{};
@@ -52,11 +45,11 @@ void UpdatePartnerField(TemperatureEntry& entry, TemperatureField changed)
     auto fahrenheit = [](const std::string& celsius) { return ReadLeadingNumber(celsius) * 9 / 5 + 32; };
     auto celsius = [](const std::string& fahrenheit) { return (ReadLeadingNumber(fahrenheit) - 32) / 9 * 5; };
     switch (changed) {
-    case TemperatureField::TmCelsius: entry.tmFahrenheit = Format("%3.1lf", fahrenheit(entry.tmCelsius)); break;
-    case TemperatureField::TmFahrenheit: entry.tmCelsius = Format("%3.1lf", celsius(entry.tmFahrenheit)); break;
-    case TemperatureField::TsCelsius: entry.tsFahrenheit = Format("%3.1lf", fahrenheit(entry.tsCelsius)); break;
+    case TemperatureField::TmCelsius: entry.tmFahrenheit = FormatNumber("%3.1lf", fahrenheit(entry.tmCelsius)); break;
+    case TemperatureField::TmFahrenheit: entry.tmCelsius = FormatNumber("%3.1lf", celsius(entry.tmFahrenheit)); break;
+    case TemperatureField::TsCelsius: entry.tsFahrenheit = FormatNumber("%3.1lf", fahrenheit(entry.tsCelsius)); break;
     // The reference temperature keeps two decimals, so 167 F reads 75.00 C.
-    case TemperatureField::TsFahrenheit: entry.tsCelsius = Format("%3.2lf", celsius(entry.tsFahrenheit)); break;
+    case TemperatureField::TsFahrenheit: entry.tsCelsius = FormatNumber("%3.2lf", celsius(entry.tsFahrenheit)); break;
     }
 }
 
