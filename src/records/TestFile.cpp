@@ -169,6 +169,8 @@ public:
     std::size_t samplesLength = 0;
     // The section was there but no memory could be had for it.
     bool samplesOutOfMemory = false;
+    // The caller asked for everything but the samples.
+    bool samplesSkipped = false;
     // A trace buffer replaced while the file still reads from it is kept
     // here until the file is done with.
     std::vector<std::uint8_t> retiredSamples;
@@ -259,6 +261,11 @@ void FindSamplesSection(const std::uint8_t* fixed, std::size_t fileSize, std::si
 int LoadSamples(TestRecord& record, TestFileBytes& file, std::size_t from, std::size_t length)
 {
     DynamicTrace& trace = record.trace;
+    if (file.samplesSkipped) {
+        trace.samples.clear();
+        trace.sampleCount = trace.seconds = 0;
+        return 1;
+    }
     bool inTrace = file.samplesLength > 0 && from == file.samplesStart && length == file.samplesLength;
     if (!inTrace) {
         try {
@@ -282,7 +289,7 @@ int LoadSamples(TestRecord& record, TestFileBytes& file, std::size_t from, std::
 
 }  // namespace
 
-int TestRecord::LoadTestFile(const std::string& path)
+int TestRecord::LoadTestFile(const std::string& path, SampleLoading samples)
 {
     Reset();
     TraceRestamp restamp{trace};
@@ -333,7 +340,20 @@ int TestRecord::LoadTestFile(const std::string& path)
     size = got;
     bool complete = got == before.size();
 
-    if (complete && samplesLength > 0) {
+    std::vector<std::uint8_t> samplesHead;
+    if (complete && samplesLength > 0 && samples == SampleLoading::Skip) {
+        // The old layout's record block reaches into its samples section;
+        // that much of the section is still read.
+        const std::size_t blockEnd = kOldLayoutRecordOffset + kRecordBlockSize;
+        if (samplesStart < blockEnd) {
+            samplesHead.resize(std::min(samplesLength, blockEnd - samplesStart));
+            if (!handle.ReadAt(samplesStart, samplesHead.data(), samplesHead.size(), got))
+                return 0;
+            file.Add(samplesStart, samplesHead.data(), got);
+        }
+        file.samplesSkipped = true;
+        size = samplesEnd;
+    } else if (complete && samplesLength > 0) {
         try {
             trace.samples.resize(samplesLength);
         } catch (const std::bad_alloc&) {
@@ -350,18 +370,17 @@ int TestRecord::LoadTestFile(const std::string& path)
             complete = got == samplesLength;
         }
         size = complete ? samplesEnd : samplesStart + got;
-
-        if (complete && samplesEnd < fileSize) {
-            try {
-                after.resize(fileSize - samplesEnd);
-            } catch (const std::bad_alloc&) {
-                return 0;
-            }
-            if (!handle.ReadAt(samplesEnd, after.data(), after.size(), got))
-                return 0;
-            file.Add(samplesEnd, after.data(), got);
-            size = samplesEnd + got;
+    }
+    if (complete && samplesLength > 0 && samplesEnd < fileSize) {
+        try {
+            after.resize(fileSize - samplesEnd);
+        } catch (const std::bad_alloc&) {
+            return 0;
         }
+        if (!handle.ReadAt(samplesEnd, after.data(), after.size(), got))
+            return 0;
+        file.Add(samplesEnd, after.data(), got);
+        size = samplesEnd + got;
     }
     file.SetSize(size);
 
