@@ -60,8 +60,9 @@ bool SelectFiles(QTreeWidget* list, const QStringList& names)
 class FileCommandsTest : public ::testing::Test {
 protected:
     FileCommandsTest()
-        : serial(prompter, ticks, pump), device(serial, nullptr, settings, prompter),
-          services{settings, store, recent, prompter, device, serial, ticks, pump},
+        : serial(prompter, ticks, pump),
+          device(serial, nullptr, settings, prompter), services{settings, store,  recent, prompter,
+                                                                device,   serial, ticks,  pump},
           doc(settings, prompter, recent, store), startFolder(std::filesystem::current_path())
     {
         settings.Load(store, dir.Path());
