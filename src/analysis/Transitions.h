@@ -27,11 +27,11 @@ struct Transition {
     double durationMs = 0;
     double baseCurrent = 0;  // the current the dip is measured against
     double minCurrent = 0;
-    double ripplePct = 0;    // depth of the dip, in percent of the base
-    double slopeAPerS = 0;   // steepest fall between two samples
+    double ripplePct = 0;   // depth of the dip, in percent of the base
+    double slopeAPerS = 0;  // steepest fall between two samples
     std::optional<double> resistanceBefore;
     std::optional<double> resistanceAfter;
-    bool openCircuit = false;          // the current all but vanished
+    bool openCircuit = false;           // the current all but vanished
     std::optional<double> motorDelayS;  // from the motor's start
     bool fails = false;                 // beyond a limit
     bool standsOut = false;             // far beyond the record's other transitions

@@ -1,9 +1,10 @@
+#include "analysis/Transitions.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "analysis/Transitions.h"
 #include "records/TestRecord.h"
 #include "sim/DemoRecords.h"
 
@@ -14,9 +15,7 @@ namespace {
 // with dips cut into it where a test wants a transition.
 struct Trace {
     explicit Trace(int seconds, int rate = 1000, double amps = 10, double microOhm = 2000)
-        : rate(rate),
-          current(static_cast<std::size_t>(seconds * rate), amps),
-          resistance(current.size(), microOhm),
+        : rate(rate), current(static_cast<std::size_t>(seconds * rate), amps), resistance(current.size(), microOhm),
           motor(current.size(), 0.0)
     {
     }
@@ -64,7 +63,7 @@ TEST(Transitions, QuietTracesHaveNone)
 TEST(Transitions, MeasuresEachDipAndTheResistanceAroundIt)
 {
     Trace trace(4, 2000);
-    trace.Dip(2000, 80, 0.92);       // a step to 92% for 40 ms
+    trace.Dip(2000, 80, 0.92);  // a step to 92% for 40 ms
     trace.SetResistance(2040, 2100);
     trace.Dip(5000, 120, 0.80, 40);  // a 20-ms slide to 80%, 60 ms in all
     trace.SetResistance(5060, 2200);

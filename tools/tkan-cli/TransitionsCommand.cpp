@@ -1,8 +1,8 @@
+#include <nlohmann/json.hpp>
+
 #include <cmath>
 #include <cstdio>
 #include <optional>
-
-#include <nlohmann/json.hpp>
 
 #include "CliSupport.h"
 #include "Commands.h"
@@ -21,14 +21,20 @@ struct Column {
     int decimals;
 };
 constexpr Column kColumns[] = {
-    {"index", 0},    {"start_s", 4},       {"end_s", 4},          {"duration_ms", 1},   {"ripple_pct", 3},
+    {"index", 0},         {"start_s", 4},       {"end_s", 4},        {"duration_ms", 1},  {"ripple_pct", 3},
     {"slope_a_per_s", 1}, {"r_before_uohm", 2}, {"r_after_uohm", 2}, {"open_circuit", 0},
 };
 
 std::vector<std::optional<double>> Values(int number, const Transition& t)
 {
-    return {number,       t.startS,           t.endS,           t.durationMs,
-            t.ripplePct,  t.slopeAPerS,       t.resistanceBefore, t.resistanceAfter,
+    return {number,
+            t.startS,
+            t.endS,
+            t.durationMs,
+            t.ripplePct,
+            t.slopeAPerS,
+            t.resistanceBefore,
+            t.resistanceAfter,
             t.openCircuit ? 1.0 : 0.0};
 }
 
