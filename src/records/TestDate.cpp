@@ -101,13 +101,28 @@ int MinutesOfDay(std::string_view time)
 
 }  // namespace
 
+std::optional<TestDateTime> ParseTestDateTime(std::string_view date, std::string_view time)
+{
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    TestDateTime when;
+    if (!ReadDate(date, when.year, when.month, when.day) || when.day > kDays[when.month - 1])
+        return std::nullopt;
+    const bool leap = (when.year % 4 == 0 && when.year % 100 != 0) || when.year % 400 == 0;
+    if (when.month == 2 && when.day == 29 && !leap)
+        return std::nullopt;
+    const int minutes = MinutesOfDay(time);
+    when.hour = minutes / 60;
+    when.minute = minutes % 60;
+    return when;
+}
+
 std::int64_t TestDateKey(std::string_view date, std::string_view time)
 {
-    int year = 0, month = 0, day = 0;
-    if (!ReadDate(date, year, month, day))
+    const std::optional<TestDateTime> when = ParseTestDateTime(date, time);
+    if (!when)
         return 0;
-    const int minutes = MinutesOfDay(time);
-    return ((static_cast<std::int64_t>(year) * 100 + month) * 100 + day) * 10000 + (minutes / 60) * 100 + minutes % 60;
+    return ((static_cast<std::int64_t>(when->year) * 100 + when->month) * 100 + when->day) * 10000 +
+           when->hour * 100 + when->minute;
 }
 
 }  // namespace tkan
