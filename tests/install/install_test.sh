@@ -8,6 +8,8 @@
 #   install_test.sh mime     PREFIX
 #       the MIME database built in PREFIX knows test files by their first
 #       bytes and names, and hands them to tkan.desktop
+#   install_test.sh package  BUILD
+#       the Debian package made from BUILD passes lintian without errors
 set -euo pipefail
 
 fail() {
@@ -110,8 +112,16 @@ case "$mode" in
     grep -qx $'\ttkan.desktop' <<<"$handlers" || fail "tkan.desktop is not registered for $ours: $handlers"
     ;;
 
+  package)
+    build=$1
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    (cd "$build" && cpack -G DEB -B "$work" >/dev/null)
+    lintian --fail-on error "$work"/tkan_*.deb || fail "lintian finds errors in the package"
+    ;;
+
   *)
-    echo "usage: install_test.sh install|validate|mime ..." >&2
+    echo "usage: install_test.sh install|validate|mime|package ..." >&2
     exit 2
     ;;
 esac
