@@ -38,7 +38,7 @@ case "$mode" in
     )
     for option in "$@"; do
       case "$option" in
-        --exporter) expected+=(bin/bxReportExport) ;;
+        --exporter) expected+=(bin/bxReportExport share/man/man1/bxReportExport.1.gz) ;;
         --report-data) expected+=(share/tkan/tkanreport.mrt share/tkan/tkandata.xsd) ;;
       esac
     done
