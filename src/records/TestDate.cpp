@@ -121,8 +121,8 @@ std::int64_t TestDateKey(std::string_view date, std::string_view time)
     const std::optional<TestDateTime> when = ParseTestDateTime(date, time);
     if (!when)
         return 0;
-    return ((static_cast<std::int64_t>(when->year) * 100 + when->month) * 100 + when->day) * 10000 +
-           when->hour * 100 + when->minute;
+    return ((static_cast<std::int64_t>(when->year) * 100 + when->month) * 100 + when->day) * 10000 + when->hour * 100 +
+           when->minute;
 }
 
 }  // namespace tkan

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/Codepage.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "records/AtomicFile.h"
@@ -289,13 +290,20 @@ int LoadSamples(TestRecord& record, TestFileBytes& file, std::size_t from, std::
     return 1;
 }
 
+// The file's name as a header text: names on the disk are UTF-8, header
+// texts Windows-1252.
+std::string FileNameText(const std::string& path)
+{
+    return Utf8ToCp1252(FileNamePart(path));
+}
+
 }  // namespace
 
 int TestRecord::LoadTestFile(const std::string& path, SampleLoading samples)
 {
     Reset();
     TraceRestamp restamp{trace};
-    header.fileName = FileNamePart(path);
+    header.fileName = FileNameText(path);
 
     FileHandle handle(path);
     if (!handle.IsOpen())
@@ -610,7 +618,7 @@ int TestRecord::SaveTestFile(const std::string& path)
     std::vector<std::uint8_t> bytes = SerializeTestFile();
     if (!WriteFileAtomically(path, bytes.data(), bytes.size()))
         return 0;
-    header.fileName = FileNamePart(path);
+    header.fileName = FileNameText(path);
     if (autoExportAfterSave)
         autoExportAfterSave(*this);
     return 1;

@@ -71,7 +71,7 @@ ComtradeRecord BuildComtrade(const TestRecord& record)
     for (std::size_t c = 0; c < kChannels.size(); ++c) {
         double largest = 0;
         for (int i = 0; i < count; ++i)
-            largest = std::max(largest, std::fabs((record.*kChannels[c].value)(i) * kChannels[c].toUnit));
+            largest = std::max(largest, std::fabs((record.*kChannels[c].value)(i)*kChannels[c].toUnit));
         scale[c] = largest > 0 ? largest / kFullScale : 1e-9;
     }
 
@@ -83,7 +83,7 @@ ComtradeRecord BuildComtrade(const TestRecord& record)
         // instrument's rates.
         PutLe32(out.dat, static_cast<std::uint32_t>(static_cast<std::int64_t>(i) * 1000000 / rate));
         for (std::size_t c = 0; c < kChannels.size(); ++c) {
-            const double value = (record.*kChannels[c].value)(i) * kChannels[c].toUnit;
+            const double value = (record.*kChannels[c].value)(i)*kChannels[c].toUnit;
             const auto stored = static_cast<std::int32_t>(std::lround(value / scale[c]));
             lowest[c] = i == 0 ? stored : std::min(lowest[c], stored);
             highest[c] = i == 0 ? stored : std::max(highest[c], stored);

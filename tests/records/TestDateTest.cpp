@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "records/TestDate.h"
+
+#include <gtest/gtest.h>
 
 namespace tkan {
 namespace {

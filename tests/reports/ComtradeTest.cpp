@@ -1,3 +1,5 @@
+#include "reports/Comtrade.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "records/TestRecord.h"
-#include "reports/Comtrade.h"
 #include "sim/DemoRecords.h"
 #include "support/TempDir.h"
 
