@@ -6,6 +6,7 @@
 #include "app/RecentFileList.h"
 #include "device/InstrumentContract.h"
 #include "device/SerialCom.h"
+#include "platform/SystemFolders.h"
 #include "settings/AppInfo.h"
 
 namespace tkan {
@@ -89,7 +90,8 @@ void CUlkApp::InitInstance(const std::string& startFolder, const std::string& pr
         settings_.USBEnable = 0;
     }
 
-    settings_.LoadExporterSettings(store_, programFolder);
+    ExportFolderProbe probe{FolderCanBeWritten, PrivateTempFolder()};
+    settings_.LoadExporterSettings(store_, programFolder, probe);
 }
 
 }  // namespace tkan
