@@ -50,6 +50,30 @@ int FinishOutput(int exitCode)
     return exitCode;
 }
 
+bool TakeOptionValue(std::span<const std::string> args, std::size_t& i, const std::string& name,
+                     std::optional<std::string>& into, std::string& problem)
+{
+    const std::string& arg = args[i];
+    if (into) {
+        problem = name + " given twice";
+        return false;
+    }
+    if (arg == name) {
+        if (i + 1 >= args.size()) {
+            problem = name + " needs a value";
+            return false;
+        }
+        into = args[++i];
+    } else {
+        into = arg.substr(name.size() + 1);
+    }
+    if (into->empty()) {
+        problem = name + " needs a value";
+        return false;
+    }
+    return true;
+}
+
 std::optional<std::int64_t> ParseCount(std::string_view text)
 {
     if (text.empty() || text.front() < '0' || text.front() > '9')

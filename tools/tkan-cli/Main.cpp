@@ -18,6 +18,8 @@ constexpr Command kCommands[] = {
     {"list", "[--device PATH | --usb]", "list the records stored on the instrument", RunList},
     {"download", "N [N ...] [--device PATH | --usb] --out DIR [--prefix P]",
      "save stored records as <prefix><N>.test files in DIR", RunDownload},
+    {"export", "FILE [FILE ...] --format xlsx|xml --out DIR",
+     "write each test as DIR/<name>.xlsx workbook or DIR/<name>.xml report", RunExport},
 };
 
 constexpr const char* kGeneralUsage = "usage: tkan-cli COMMAND [ARGUMENTS] (tkan-cli --help lists the commands)";
