@@ -1,3 +1,5 @@
+#include "reports/AutoExport.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -10,7 +12,6 @@
 #include "platform/MessagePump.h"
 #include "platform/TickSource.h"
 #include "records/TestRecord.h"
-#include "reports/AutoExport.h"
 #include "settings/AppInfo.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingPrompter.h"
@@ -113,9 +114,9 @@ TEST(AutoExportTest, TestRunSaveFollowsTheThreeFlags)
     rig.settings.AutoExportExcel = rig.settings.AutoExportPdf = 1;
     AutoExportAfterSave(r, rig.context);
     EXPECT_TRUE(fs::is_regular_file(rig.dir.File("a/b/Export/Excel/T1.xlsx")));
-    EXPECT_EQ(ReadText(args), rig.dir.File("install dir/tkanreport.mrt") + "\n" + rig.dir.File("share/tkan/tkandata.xsd") +
-                                  "\n" + rig.dir.File("tmp/tkan/autoexport.xml") + "\n" +
-                                  rig.dir.File("a/b/Export/PDF/T1.pdf") + "\n");
+    EXPECT_EQ(ReadText(args),
+              rig.dir.File("install dir/tkanreport.mrt") + "\n" + rig.dir.File("share/tkan/tkandata.xsd") + "\n" +
+                  rig.dir.File("tmp/tkan/autoexport.xml") + "\n" + rig.dir.File("a/b/Export/PDF/T1.pdf") + "\n");
     EXPECT_NE(ReadText(rig.dir.File("tmp/tkan/autoexport.xml")).find("<filename>T1.tst-tkan</filename>"),
               std::string::npos);
     EXPECT_TRUE(fs::is_directory(rig.dir.File("a/b/Export/PDF")));
@@ -136,8 +137,8 @@ TEST(AutoExportTest, ExporterFailuresAreShown)
     // A path with quotes and blanks reaches the exporter as one argument.
     EXPECT_EQ(RunReportExporter("t \"q\".mrt", "s.xsd", "x y.xml", "p.pdf", rig.context), 0);
     EXPECT_EQ(rig.prompter.Texts().back(), "Error generating report, error=3");
-    EXPECT_EQ(ReadText(rig.dir.File("args.txt")),
-              rig.dir.File("install dir/t \"q\".mrt") + "\n" + rig.dir.File("install dir/s.xsd") + "\nx y.xml\np.pdf\n");
+    EXPECT_EQ(ReadText(rig.dir.File("args.txt")), rig.dir.File("install dir/t \"q\".mrt") + "\n" +
+                                                      rig.dir.File("install dir/s.xsd") + "\nx y.xml\np.pdf\n");
 }
 
 TEST(AutoExportTest, InstalledProgramExportsIntoTheUsersFolders)

@@ -1,3 +1,5 @@
+#include "reports/SpreadsheetExport.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "records/TestRecord.h"
-#include "reports/SpreadsheetExport.h"
 #include "support/RecordingPrompter.h"
 #include "support/RecordingSheet.h"
 #include "support/TempDir.h"
@@ -80,7 +81,8 @@ TEST(SpreadsheetLayoutTest, UncorrectedValuesStandUnderTheirOwnHeadings)
     WriteSheetCells(r, sheet);
     EXPECT_EQ(sheet.Row(12)[0], "TEST");
     // Tap labels count down from the taps per side through neutral.
-    EXPECT_EQ(sheet.Row(13), (Row{" 1L", "t", "100.00 u-Ohm     ", "-", "200.00 u-Ohm     ", "-", "300.00 u-Ohm     "}));
+    EXPECT_EQ(sheet.Row(13),
+              (Row{" 1L", "t", "100.00 u-Ohm     ", "-", "200.00 u-Ohm     ", "-", "300.00 u-Ohm     "}));
     EXPECT_EQ(sheet.Row(14)[0], " N");
     EXPECT_EQ(sheet.Row(15)[0], " 1R");
 }
@@ -135,7 +137,8 @@ TEST(SpreadsheetExportTest, AWorkbookThatCannotBeWrittenIsReportedWithPathAndRea
     RecordingSheet sheet;
     sheet.failure = "Permission denied";
     EXPECT_EQ(ExportSpreadsheet(r, "/ro/T1.xlsx", sheet, prompter), 0);
-    EXPECT_EQ(prompter.Texts(), std::vector<std::string>{"Unable to write the spreadsheet /ro/T1.xlsx\nPermission denied"});
+    EXPECT_EQ(prompter.Texts(),
+              std::vector<std::string>{"Unable to write the spreadsheet /ro/T1.xlsx\nPermission denied"});
 
     // The real writer, into a folder that is not there.
     test::TempDir dir;

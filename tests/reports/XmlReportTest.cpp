@@ -1,10 +1,11 @@
+#include "reports/XmlReport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "records/TestRecord.h"
-#include "reports/XmlReport.h"
 #include "support/TempDir.h"
 
 namespace tkan {
@@ -66,43 +67,42 @@ TEST(XmlReportTest, StaticTapTestWithCorrection)
     r.readingCount = 2;
     r.readings[0] = {0, 1001, 2002, 0, 1200, 0, 0, " 10:11:12 "};
     r.notesText = "worn\t";
-    EXPECT_EQ(XmlReportText(r, WrittenAt()),
-              std::string(kInfo) +
-                  "\t<tkanreport>\r\n"
-                  "\t\t<reportdata>\r\n"
-                  "\t\t\t<testtype>V1,V2 Static LTC Test</testtype>\r\n"
-                  "\t\t\t<isltc>0</isltc>\r\n"
-                  "\t\t\t<isstatic>1</isstatic>\r\n"
-                  "\t\t\t<measuretemp>24.5 C</measuretemp>\r\n"
-                  "\t\t\t<referencetemp>75.0 C</referencetemp>\r\n"
-                  "\t\t\t<tempconstant>234.5</tempconstant>\r\n"
-                  "\t\t\t<r1enabled>1</r1enabled>\r\n"
-                  "\t\t\t<r1senabled>1</r1senabled>\r\n"
-                  "\t\t\t<r2enabled>1</r2enabled>\r\n"
-                  "\t\t\t<r2senabled>1</r2senabled>\r\n"
-                  "\t\t\t<r3enabled>0</r3enabled>\r\n"
-                  "\t\t\t<r3senabled>0</r3senabled>\r\n"
-                  "\t\t</reportdata>\r\n"
-                  "\t\t<test>\r\n"
-                  "\t\t\t<testlabel> 1L</testlabel>\r\n"
-                  "\t\t\t<time>10:11:12</time>\r\n"
-                  "\t\t\t<r1>1.0010 m-Ohm</r1>\r\n"
-                  "\t\t\t<r1s>1.2000 m-Ohm</r1s>\r\n"
-                  "\t\t\t<r2>2.0020 m-Ohm</r2>\r\n"
-                  "\t\t\t<r2s></r2s>\r\n"
-                  "\t\t\t<notes>worn</notes>\r\n"
-                  "\t\t</test>\r\n"
-                  "\t\t<test>\r\n"
-                  "\t\t\t<testlabel> N</testlabel>\r\n"
-                  "\t\t\t<time></time>\r\n"
-                  "\t\t\t<r1></r1>\r\n"
-                  "\t\t\t<r1s></r1s>\r\n"
-                  "\t\t\t<r2></r2>\r\n"
-                  "\t\t\t<r2s></r2s>\r\n"
-                  "\t\t\t<notes></notes>\r\n"
-                  "\t\t</test>\r\n"
-                  "\t</tkanreport>\r\n"
-                  "</brennixreport>\r\n");
+    EXPECT_EQ(XmlReportText(r, WrittenAt()), std::string(kInfo) +
+                                                 "\t<tkanreport>\r\n"
+                                                 "\t\t<reportdata>\r\n"
+                                                 "\t\t\t<testtype>V1,V2 Static LTC Test</testtype>\r\n"
+                                                 "\t\t\t<isltc>0</isltc>\r\n"
+                                                 "\t\t\t<isstatic>1</isstatic>\r\n"
+                                                 "\t\t\t<measuretemp>24.5 C</measuretemp>\r\n"
+                                                 "\t\t\t<referencetemp>75.0 C</referencetemp>\r\n"
+                                                 "\t\t\t<tempconstant>234.5</tempconstant>\r\n"
+                                                 "\t\t\t<r1enabled>1</r1enabled>\r\n"
+                                                 "\t\t\t<r1senabled>1</r1senabled>\r\n"
+                                                 "\t\t\t<r2enabled>1</r2enabled>\r\n"
+                                                 "\t\t\t<r2senabled>1</r2senabled>\r\n"
+                                                 "\t\t\t<r3enabled>0</r3enabled>\r\n"
+                                                 "\t\t\t<r3senabled>0</r3senabled>\r\n"
+                                                 "\t\t</reportdata>\r\n"
+                                                 "\t\t<test>\r\n"
+                                                 "\t\t\t<testlabel> 1L</testlabel>\r\n"
+                                                 "\t\t\t<time>10:11:12</time>\r\n"
+                                                 "\t\t\t<r1>1.0010 m-Ohm</r1>\r\n"
+                                                 "\t\t\t<r1s>1.2000 m-Ohm</r1s>\r\n"
+                                                 "\t\t\t<r2>2.0020 m-Ohm</r2>\r\n"
+                                                 "\t\t\t<r2s></r2s>\r\n"
+                                                 "\t\t\t<notes>worn</notes>\r\n"
+                                                 "\t\t</test>\r\n"
+                                                 "\t\t<test>\r\n"
+                                                 "\t\t\t<testlabel> N</testlabel>\r\n"
+                                                 "\t\t\t<time></time>\r\n"
+                                                 "\t\t\t<r1></r1>\r\n"
+                                                 "\t\t\t<r1s></r1s>\r\n"
+                                                 "\t\t\t<r2></r2>\r\n"
+                                                 "\t\t\t<r2s></r2s>\r\n"
+                                                 "\t\t\t<notes></notes>\r\n"
+                                                 "\t\t</test>\r\n"
+                                                 "\t</tkanreport>\r\n"
+                                                 "</brennixreport>\r\n");
 }
 
 TEST(XmlReportTest, DynamicTestHasNoReadings)
@@ -147,8 +147,8 @@ TEST(XmlReportTest, ReportsValidateAgainstTheSchema)
             r.readings[1].r3 = 5;
             const std::string path = dir.File("r.xml");
             ASSERT_EQ(WriteXmlReport(r, path, 0), 1);
-            const std::string command = "xmllint --noout --schema " TKAN_REPORT_DATA_DIR "/tkandata.xsd " + path +
-                                        " 2>/dev/null";
+            const std::string command =
+                "xmllint --noout --schema " TKAN_REPORT_DATA_DIR "/tkandata.xsd " + path + " 2>/dev/null";
             EXPECT_EQ(std::system(command.c_str()), 0) << "type " << type << " corrected " << corrected;
         }
     }

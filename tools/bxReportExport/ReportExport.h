@@ -10,10 +10,10 @@ namespace bx {
 // error.
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
-constexpr int kExitTemplate = 3;  // template missing, unreadable or not understood
+constexpr int kExitTemplate = 3;    // template missing, unreadable or not understood
 constexpr int kExitInvalidXml = 4;  // report missing, not well-formed or not valid
-constexpr int kExitSchema = 5;     // schema missing or not a schema
-constexpr int kExitPdf = 6;        // the PDF cannot be written
+constexpr int kExitSchema = 5;      // schema missing or not a schema
+constexpr int kExitPdf = 6;         // the PDF cannot be written
 
 // One line of the template (format: data/report/tkanreport.md).
 struct TemplateItem {

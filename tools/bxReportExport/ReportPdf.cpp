@@ -141,8 +141,8 @@ void Readings(PageFlow& flow, const TemplateItem& item, const ReportData& data)
         const char* name;
         const char* heading;
     };
-    constexpr Resistance kResistances[] = {{"r1", "R1"}, {"r1s", "R1s"}, {"r2", "R2"},
-                                           {"r2s", "R2s"}, {"r3", "R3"}, {"r3s", "R3s"}};
+    constexpr Resistance kResistances[] = {{"r1", "R1"},   {"r1s", "R1s"}, {"r2", "R2"},
+                                           {"r2s", "R2s"}, {"r3", "R3"},   {"r3s", "R3s"}};
     std::vector<Column> columns = {{"testlabel", "Test", 30}, {"time", "Time", 50}};
     std::size_t shown = 0;
     for (const Resistance& r : kResistances)

@@ -24,7 +24,7 @@ bool LoadTemplate(const std::string& path, ReportTemplate& report, std::string& 
         error = "cannot read the template " + path;
         return false;
     }
-    static const std::set<std::string> kDirectives = {"title", "heading", "line",    "field",
+    static const std::set<std::string> kDirectives = {"title", "heading",      "line",     "field",
                                                       "rule",  "temperatures", "readings", "dynamic"};
     std::string raw;
     int number = 0;
