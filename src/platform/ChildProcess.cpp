@@ -16,8 +16,7 @@ ChildProcess::~ChildProcess()
 {
     if (pid_ > 0) {
         int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {}
     }
 }
 

@@ -70,10 +70,10 @@ int RunReportExporter(const std::string& templateName, const std::string& schema
     const std::string& installDir = context.settings.InstallDir;
     ChildProcess exporter;
     std::string reason;
-    if (!exporter.Start(context.settings.exporterPath,
-                        {ReportDataPath(installDir, templateName), ReportDataPath(installDir, schemaName), xmlPath,
-                         pdfPath},
-                        reason)) {
+    if (!exporter.Start(
+            context.settings.exporterPath,
+            {ReportDataPath(installDir, templateName), ReportDataPath(installDir, schemaName), xmlPath, pdfPath},
+            reason)) {
         context.prompter.Message(MessageStyle::Tkan, "Unable to generate report");
         return 0;
     }
@@ -110,8 +110,8 @@ void AutoExportAfterSave(const TestRecord& record, ReportExportContext& context)
         std::error_code ignored;
         std::filesystem::remove(xml, ignored);
         WriteXmlReport(record, xml, Now(context));
-        RunReportExporter(kReportTemplateName, kReportSchemaName, xml,
-                          ExportPath(settings, fileName, ".pdf", "PDF"), context);
+        RunReportExporter(kReportTemplateName, kReportSchemaName, xml, ExportPath(settings, fileName, ".pdf", "PDF"),
+                          context);
     }
 }
 

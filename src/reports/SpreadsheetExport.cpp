@@ -56,8 +56,9 @@ void WriteSheetCells(const TestRecord& record, SheetWriter& sheet)
         WriteRow(sheet, row + 2, {"POINT", "TIME", "RES", "COMMENT"});
         for (int i = 0; i < record.dataPointCount && i < kMaxDataPoints; ++i) {
             const DataPoint& point = record.dataPoints[static_cast<std::size_t>(i)];
-            WriteRow(sheet, row + 3 + i, {std::to_string(i + 1), FormatNumber("%3.3lf", point.time),
-                                          Resistance(point.resistance), point.comment});
+            WriteRow(sheet, row + 3 + i,
+                     {std::to_string(i + 1), FormatNumber("%3.3lf", point.time), Resistance(point.resistance),
+                      point.comment});
         }
         return;
     }
@@ -90,7 +91,8 @@ int ExportSpreadsheet(const TestRecord& record, const std::string& path, SheetWr
     std::string reason;
     if (sheet.Save(path, reason))
         return 1;
-    prompter.Message(MessageStyle::Tkan, "Unable to write the spreadsheet " + Utf8ToCp1252(path) + "\n" + Utf8ToCp1252(reason));
+    prompter.Message(MessageStyle::Tkan,
+                     "Unable to write the spreadsheet " + Utf8ToCp1252(path) + "\n" + Utf8ToCp1252(reason));
     return 0;
 }
 

@@ -1,6 +1,6 @@
-#include <xlsxwriter.h>
-
 #include <unistd.h>
+
+#include <xlsxwriter.h>
 
 #include <cerrno>
 #include <cstring>

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace tkan {
+
+class CAppInfo;
+class CMainFrame;
+struct AppServices;
+
+// Plugs "Export Test" into the main window: the tests are chosen, then the
+// folder, one workbook is written per test, and the status bar says how many
+// were exported and which were skipped. The handler keeps a reference to
+// `services`, which must outlive the frame's use of it.
+void InstallExportCommands(CMainFrame& frame, AppServices& services);
+
+// The tests Export Test works on, chosen in the Open Test dialog's
+// several-files form titled "Select Test(s)"; nothing when cancelled.
+std::optional<std::vector<std::string>> ChooseTestsToExport(QWidget* parent, const CAppInfo& settings);
+
+// What shows while the report exporter runs: a small modal window with a
+// moving bar. The program's windows keep painting and take no other input
+// meanwhile.
+std::function<void(bool)> MakeExporterBusyIndicator(QWidget* parent);
+
+}  // namespace tkan
