@@ -1,10 +1,11 @@
+#include "reports/ExportTests.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "reports/ExportTests.h"
 #include "support/DemoFiles.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingPrompter.h"

@@ -38,14 +38,14 @@ std::optional<std::vector<std::string>> ChooseTestsToExport(QWidget* parent, con
     return paths;
 }
 
-void InstallExportCommands(CMainFrame& frame, AppServices& services)
+void InstallExportCommands(CMainFrame& frame, AppServices& services, ChooseTests chooseTests)
 {
     CMainFrame* window = &frame;
     AppServices* shared = &services;
-    frame.SetCommandHandler(CommandId::ExportTest, [window, shared] {
-        std::optional<std::string> status = ExportTests(
-            [window, shared] { return ChooseTestsToExport(window, shared->settings); }, shared->store,
-            shared->prompter);
+    if (!chooseTests)
+        chooseTests = [window, shared] { return ChooseTestsToExport(window, shared->settings); };
+    frame.SetCommandHandler(CommandId::ExportTest, [window, shared, chooseTests] {
+        std::optional<std::string> status = ExportTests(chooseTests, shared->store, shared->prompter);
         if (status)
             window->statusBar()->showMessage(FromPath(*status));
     });
@@ -59,8 +59,8 @@ std::function<void(bool)> MakeExporterBusyIndicator(QWidget* parent)
             shown->reset();
             return;
         }
-        auto dialog = std::make_unique<QProgressDialog>(QStringLiteral("Generating report..."), QString(), 0, 0,
-                                                        parent);
+        auto dialog =
+            std::make_unique<QProgressDialog>(QStringLiteral("Generating report..."), QString(), 0, 0, parent);
         dialog->setWindowTitle(QStringLiteral("TKAN"));
         dialog->setAccessibleName(QStringLiteral("Generating report..."));
         dialog->setWindowModality(Qt::ApplicationModal);

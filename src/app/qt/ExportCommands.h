@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "reports/ExportTests.h"
+
 class QWidget;
 
 namespace tkan {
@@ -16,8 +18,9 @@ struct AppServices;
 // Plugs "Export Test" into the main window: the tests are chosen, then the
 // folder, one workbook is written per test, and the status bar says how many
 // were exported and which were skipped. The handler keeps a reference to
-// `services`, which must outlive the frame's use of it.
-void InstallExportCommands(CMainFrame& frame, AppServices& services);
+// `services`, which must outlive the frame's use of it. `chooseTests`
+// replaces the file choice (tests); empty: ChooseTestsToExport.
+void InstallExportCommands(CMainFrame& frame, AppServices& services, ChooseTests chooseTests = {});
 
 // The tests Export Test works on, chosen in the Open Test dialog's
 // several-files form titled "Select Test(s)"; nothing when cancelled.
