@@ -31,8 +31,9 @@ namespace {
 class ExportCommandsTest : public ::testing::Test {
 protected:
     ExportCommandsTest()
-        : serial(prompter, ticks, pump), device(serial, nullptr, settings, prompter),
-          services{settings, store, recent, prompter, device, serial, ticks, pump},
+        : serial(prompter, ticks, pump),
+          device(serial, nullptr, settings, prompter), services{settings, store,  recent, prompter,
+                                                                device,   serial, ticks,  pump},
           doc(settings, prompter, recent, store)
     {
         settings.FilePath = dir.Path();
