@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins
   libhidapi-dev libxlsxwriter-dev nlohmann-json3-dev
   fonts-dejavu-core
+  libxml2-dev libxml2-utils poppler-utils python3-openpyxl
   clang libclang-rt-14-dev clang-format
   appstream desktop-file-utils dpkg-dev libglib2.0-bin lintian man-db shared-mime-info
 )

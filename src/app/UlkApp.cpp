@@ -7,6 +7,7 @@
 #include "device/InstrumentContract.h"
 #include "device/SerialCom.h"
 #include "platform/Paths.h"
+#include "platform/SystemFolders.h"
 #include "settings/AppInfo.h"
 
 namespace tkan {
@@ -87,7 +88,8 @@ void CUlkApp::InitInstance(const std::string& startFolder, const std::string& pr
         settings_.USBEnable = 0;
     }
 
-    settings_.LoadExporterSettings(store_, programFolder);
+    ExportFolderProbe probe{FolderCanBeWritten, PrivateTempFolder()};
+    settings_.LoadExporterSettings(store_, programFolder, probe);
 }
 
 }  // namespace tkan

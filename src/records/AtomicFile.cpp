@@ -54,6 +54,8 @@ bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t length)
         ssize_t n = ::write(fd, bytes, length);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = ENOSPC;
         if (n <= 0)
             return false;
         bytes += n;
@@ -81,8 +83,11 @@ bool WriteFileAtomically(const std::string& path, const std::uint8_t* bytes, std
     ok = (::close(fd) == 0) && ok;
     if (ok)
         ok = std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok)
+    if (!ok) {
+        const int cause = errno;
         ::unlink(temp.c_str());
+        errno = cause;
+    }
     return ok;
 }
 

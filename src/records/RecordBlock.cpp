@@ -1,9 +1,7 @@
 // The instrument's record block: parsing its 256-byte header and reading
 // rows, and building a record from what the instrument sends.
-#include <locale.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -11,6 +9,7 @@
 #include "platform/Prompter.h"
 #include "records/HeaderFields.h"
 #include "records/TestRecord.h"
+#include "records/TextLines.h"
 
 namespace tkan {
 
@@ -55,17 +54,6 @@ std::string BlockText(const std::uint8_t* block, std::size_t offset)
     text.resize(std::min(text.find('\0'), text.size()));
     std::size_t end = text.find_last_not_of(' ');
     return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
-
-// The month names and AM/PM of the record's date are the instrument's English
-// texts, whatever locale the desktop runs in.
-void FormatInCLocale(char* out, std::size_t size, const char* format, const std::tm& when)
-{
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    if (cLocale)
-        strftime_l(out, size, format, &when, cLocale);
-    else
-        std::strftime(out, size, format, &when);
 }
 
 }  // namespace
@@ -137,11 +125,10 @@ int TestRecord::ParseRecordBlock(const std::uint8_t* block, std::size_t length)
     when.tm_sec = second;
     when.tm_isdst = -1;
     std::mktime(&when);
-    char text[64];
-    FormatInCLocale(text, sizeof text, "%b %d, %Y", when);
-    header.testDate = text;
-    FormatInCLocale(text, sizeof text, "%I:%M %p", when);
-    header.testTime = text;
+    // The month names and AM/PM of the record's date are the instrument's
+    // English texts, whatever locale the desktop runs in.
+    header.testDate = FormatTimeInCLocale("%b %d, %Y", when);
+    header.testTime = FormatTimeInCLocale("%I:%M %p", when);
 
     if (Word(b, kMeasureTempOffset) != kNoTemperature) {
         measureTemp = (static_cast<int>(Word(b, kMeasureTempOffset)) - 600) / 10.0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,10 @@ long ReadLeadingInteger(std::string_view text, int base);
 // `value` through a printf format that takes one double ("%3.1lf"); at most
 // 63 characters come out.
 std::string FormatNumber(const char* format, double value);
+
+// `when` through strftime in the C locale: English month names and AM/PM,
+// whatever locale the desktop runs in.
+std::string FormatTimeInCLocale(const char* format, const std::tm& when);
 
 // The test type code that a test-type text names ("V1/V2" is 2, ...).
 int ClassifyTestType(std::string_view text);

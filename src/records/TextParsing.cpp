@@ -1,5 +1,7 @@
 // Line splitting, number reading and type classification shared by the
 // readers of the instrument's key-value records and of results reports.
+#include <locale.h>
+
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -9,6 +11,17 @@
 #include "records/TextLines.h"
 
 namespace tkan {
+
+std::string FormatTimeInCLocale(const char* format, const std::tm& when)
+{
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    char text[128] = "";
+    if (cLocale)
+        strftime_l(text, sizeof text, format, &when, cLocale);
+    else
+        std::strftime(text, sizeof text, format, &when);
+    return text;
+}
 
 bool NextLine(std::string_view& remaining, std::string_view& line)
 {

@@ -201,7 +201,8 @@ void CAppInfo::Save(SettingsStore& store) const
     store.Flush();
 }
 
-void CAppInfo::LoadExporterSettings(SettingsStore& store, const std::string& programFolder)
+void CAppInfo::LoadExporterSettings(SettingsStore& store, const std::string& programFolder,
+                                    const ExportFolderProbe& probe)
 {
     InstallDir = store.ReadText(kSettingsSection, "InstallDir", "");
     AutoExportXml = store.ReadNumber(kSettingsSection, "AutoExportXml", 0);
@@ -213,11 +214,16 @@ void CAppInfo::LoadExporterSettings(SettingsStore& store, const std::string& pro
     // the current folder happens to be.
     if (InstallDir.empty())
         InstallDir = programFolder;
+    const bool installDirWritable = !probe.canWrite || probe.canWrite(InstallDir);
     if (AutoExportFolder.empty())
-        AutoExportFolder = JoinPath(InstallDir, "Export");
+        AutoExportFolder = JoinPath(installDirWritable ? InstallDir : FilePath, "Export");
     exporterPath = JoinPath(InstallDir, kExporterProgram);
-    tempFolder = JoinPath(InstallDir, "Temp");
-    tempFolder += kPathSeparator;
+    if (installDirWritable || probe.privateTempFolder.empty()) {
+        tempFolder = JoinPath(InstallDir, "Temp");
+        tempFolder += kPathSeparator;
+    } else {
+        tempFolder = probe.privateTempFolder;
+    }
 }
 
 void CAppInfo::SaveExporterSettings(SettingsStore& store) const

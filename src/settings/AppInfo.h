@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,15 @@ std::string ColourText(CanvasColour colour);
 std::string FlagText(int flag);
 bool ParseHexText(std::string_view text, std::uint32_t& value);
 
+// What the system says about its folders when the exporter's settings are
+// derived. The defaults describe a system where every folder can be written.
+struct ExportFolderProbe {
+    // Empty: every folder can be written.
+    std::function<bool(const std::string& folder)> canWrite;
+    // The temporary folder to use; empty: "InstallDir"'s "Temp" folder.
+    std::string privateTempFolder;
+};
+
 // The program's settings, one object for the run. Load at start, Save when
 // Application Setup is accepted; the other Parts read the members directly.
 // The folders the defaults derive from are given by the caller, so nothing
@@ -67,8 +77,12 @@ public:
 
     // The report exporter's values, which the program only reads. An absent
     // or empty "InstallDir" is `programFolder`, the folder of the running
-    // program; the exporter path and temporary folder derive from it.
-    void LoadExporterSettings(SettingsStore& store, const std::string& programFolder);
+    // program; the exporter path and temporary folder derive from it. Where
+    // the program folder cannot be written (an installed program) the
+    // temporary folder is `probe`'s private one and an absent
+    // "AutoExportFolder" is "FilePath"'s "Export" folder, so Load comes first.
+    void LoadExporterSettings(SettingsStore& store, const std::string& programFolder,
+                              const ExportFolderProbe& probe = {});
     // Application Setup edits the exporter's switches and folder, so that
     // nobody has to edit the settings by hand; "InstallDir" stays as
     // installed.

@@ -20,12 +20,17 @@ namespace tkan::test {
 
 CliResult RunCli(const std::vector<std::string>& args, const std::string& stdoutPath)
 {
+    return RunProgram(TKAN_CLI_PATH, args, stdoutPath);
+}
+
+CliResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& stdoutPath)
+{
     // Files rather than pipes: nobody has to drain a pipe while we wait.
     TempDir capture;
     const std::string outPath = stdoutPath.empty() ? capture.File("out") : stdoutPath;
     const std::string errPath = capture.File("err");
 
-    std::vector<std::string> argvText = {TKAN_CLI_PATH};
+    std::vector<std::string> argvText = {program};
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : argvText)

@@ -17,6 +17,9 @@ struct CliResult {
 // `stdoutPath`, when given, receives standard output instead (for example
 // /dev/full); `out` then stays empty.
 CliResult RunCli(const std::vector<std::string>& args, const std::string& stdoutPath = {});
+// The same for any program.
+CliResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& stdoutPath = {});
 
 // The lines of a text, without their line ends.
 std::vector<std::string> Lines(const std::string& text);

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "records/TestRecord.h"
+#include "reports/AutoExport.h"
+#include "settings/AppInfo.h"
 #include "support/TempDir.h"
 #include "support/TestingRig.h"
 
@@ -452,6 +454,30 @@ TEST_P(DynamicTestRun, CancellingTheSaveDialogChangesNothing)
     EXPECT_FALSE(run.dialog.Saved());
     EXPECT_EQ(run.view.buttonHistory.back(), before);
     EXPECT_EQ(statusBefore, "");
+}
+
+// The download exports as a downloaded record does ("AutoExport"), the
+// dialog's own load of the saved file as a test run does (the flags).
+TEST_P(DynamicTestRun, ASavedRunIsExportedAsTheSettingsSay)
+{
+    TempDir folder;
+    Rig rig(GetParam());
+    rig.settings.AutoExport = 1;
+    rig.settings.AutoExportDir = folder.Path();
+    rig.settings.AutoExportXml = 1;
+    rig.settings.AutoExportFolder = folder.File("Export");
+    ReportExportContext exports{rig.settings, rig.prompter, rig.pump, rig.ticks, [] { return std::time_t(0); }, {}};
+    rig.context->autoExport = MakeAutoExportHook(exports);
+    DynamicRun run(rig);
+    run.Open();
+    rig.prompter.saveFiles = {folder.File("Run1")};
+    rig.script.Then([&] { run.dialog.StartTest(); })
+        .When([&] { return !run.dialog.Running() && run.dialog.Ready(); }, [&] { run.dialog.SaveTest(); });
+    run.Run();
+    ASSERT_FALSE(rig.BailedOut());
+    EXPECT_EQ(FilesIn(folder.Path()), (std::vector<std::string>{"Export", "Run1.tst-tkan", "Run1.xlsx"}));
+    EXPECT_EQ(FilesIn(folder.File("Export/Xml")), std::vector<std::string>{"Run1.xml"});
+    EXPECT_TRUE(rig.prompter.shown.empty());
 }
 
 TEST_P(DynamicTestRun, SaveDownloadsTheTestWithItsHeaderAndLengthAndEndsTheDialog)

@@ -27,10 +27,13 @@ void ReportError(const std::string& text);
 void WriteOutput(std::string_view text);
 int FinishOutput(int exitCode);
 
-// "--name N" or "--name=N" at args[i]: true when it is that option, with
-// `value` absent when the value is missing; advances `i` past what it used.
-bool TakeOption(std::span<const std::string> args, std::size_t& i, const std::string& name,
-                std::optional<std::string>& value);
+// "--name VALUE" (moving `i` past the value) or "--name=VALUE" at args[i];
+// false with the problem when the value is missing, empty or given twice.
+// Whether args[i] is the option `name`, as "--name" or "--name=VALUE".
+bool IsOption(const std::string& arg, const std::string& name);
+
+bool TakeOptionValue(std::span<const std::string> args, std::size_t& i, const std::string& name,
+                     std::optional<std::string>& into, std::string& problem);
 
 // A count or index given on the command line: decimal digits only.
 std::optional<std::int64_t> ParseCount(std::string_view text);

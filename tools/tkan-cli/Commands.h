@@ -28,6 +28,7 @@ int RunDemo(const Command& self, std::span<const std::string> args);
 int RunList(const Command& self, std::span<const std::string> args);
 int RunDownload(const Command& self, std::span<const std::string> args);
 int RunTransitions(const Command& self, std::span<const std::string> args);
+int RunExport(const Command& self, std::span<const std::string> args);
 
 // Prints "tkan-cli: <problem>" and the command's usage line on standard
 // error; returns kExitUsage.

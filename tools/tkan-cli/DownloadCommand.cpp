@@ -87,30 +87,8 @@ int RunDownload(const Command& self, std::span<const std::string> args)
     bool usbWanted = false;
     std::vector<int> numbers;
 
-    // "--name VALUE" or "--name=VALUE"; false with a usage error when it is
-    // missing, empty or given twice.
     auto takeValue = [&](std::size_t& i, const std::string& name, std::optional<std::string>& into,
-                         std::string& problem) {
-        const std::string& arg = args[i];
-        if (into) {
-            problem = name + " given twice";
-            return false;
-        }
-        if (arg == name) {
-            if (i + 1 >= args.size()) {
-                problem = name + " needs a value";
-                return false;
-            }
-            into = args[++i];
-        } else {
-            into = arg.substr(name.size() + 1);
-        }
-        if (into->empty()) {
-            problem = name + " needs a value";
-            return false;
-        }
-        return true;
-    };
+                         std::string& problem) { return TakeOptionValue(args, i, name, into, problem); };
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];

@@ -22,13 +22,14 @@ int RunSamples(const Command& self, std::span<const std::string> args)
     std::int64_t from = 0;
     std::optional<std::int64_t> count;
 
-    for (std::size_t i = 0; i < args.size();) {
-        std::optional<std::string> value;
-        bool isFrom = TakeOption(args, i, "--from", value);
-        if (isFrom || TakeOption(args, i, "--count", value)) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const bool isFrom = IsOption(args[i], "--from");
+        if (isFrom || IsOption(args[i], "--count")) {
             const char* name = isFrom ? "--from" : "--count";
-            if (!value)
-                return UsageError(self, std::string(name) + " needs a number");
+            std::optional<std::string> value;
+            std::string problem;
+            if (!TakeOptionValue(args, i, name, value, problem))
+                return UsageError(self, problem);
             std::optional<std::int64_t> n = ParseCount(*value);
             if (!n)
                 return UsageError(self,
@@ -43,7 +44,7 @@ int RunSamples(const Command& self, std::span<const std::string> args)
             return UsageError(self, "unknown option " + args[i]);
         if (file)
             return UsageError(self, "one file only");
-        file = args[i++];
+        file = args[i];
     }
     if (!file)
         return UsageError(self, "no file given");

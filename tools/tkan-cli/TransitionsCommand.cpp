@@ -103,27 +103,32 @@ int RunTransitions(const Command& self, std::span<const std::string> args)
     std::string format = "csv";
     TransitionSettings settings;
 
-    for (std::size_t i = 0; i < args.size();) {
-        std::optional<std::string> value;
-        if (TakeOption(args, i, "--threshold", value)) {
+    std::optional<std::string> threshold, chosenFormat;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string problem;
+        if (IsOption(args[i], "--threshold")) {
+            if (!TakeOptionValue(args, i, "--threshold", threshold, problem))
+                return UsageError(self, problem);
             char* end = nullptr;
-            const double pct = value ? std::strtod(value->c_str(), &end) : 0;
-            if (!value || value->empty() || *end != '\0' || !(pct > 0 && pct < 100))
+            const double pct = std::strtod(threshold->c_str(), &end);
+            if (*end != '\0' || !(pct > 0 && pct < 100))
                 return UsageError(self, "--threshold needs a percentage above 0 and below 100");
             settings.thresholdPct = pct;
             continue;
         }
-        if (TakeOption(args, i, "--format", value)) {
-            if (!value || (*value != "csv" && *value != "json"))
+        if (IsOption(args[i], "--format")) {
+            if (!TakeOptionValue(args, i, "--format", chosenFormat, problem))
+                return UsageError(self, problem);
+            if (*chosenFormat != "csv" && *chosenFormat != "json")
                 return UsageError(self, "--format is csv or json");
-            format = *value;
+            format = *chosenFormat;
             continue;
         }
         if (args[i].starts_with("--"))
             return UsageError(self, "unknown option " + args[i]);
         if (file)
             return UsageError(self, "one file only");
-        file = args[i++];
+        file = args[i];
     }
     if (!file)
         return UsageError(self, "no file given");

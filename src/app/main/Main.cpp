@@ -16,6 +16,7 @@
 #include "app/RecentFileList.h"
 #include "app/UlkApp.h"
 #include "app/UlkDoc.h"
+#include "app/qt/ExportCommands.h"
 #include "app/qt/FileCommands.h"
 #include "app/qt/MainFrame.h"
 #include "app/qt/TestingCommands.h"
@@ -28,6 +29,7 @@
 #include "platform/qt/QSettingsStore.h"
 #include "platform/qt/QtMessagePump.h"
 #include "platform/qt/QtPrompter.h"
+#include "reports/AutoExport.h"
 #include "settings/AppInfo.h"
 #include "sim/PtySim.h"
 #include "testing/TestingContext.h"
@@ -116,8 +118,16 @@ int main(int argc, char** argv)
     tkan::CUlkDoc doc(settings, prompter, recent, store);
     // Made before the frame so that it outlives the frame's handlers.
     tkan::TestingContext testing{device, settings, store, prompter, ticks, pump, {}, {}};
+    tkan::ReportExportContext exports{settings, prompter, pump, ticks, {}, {}};
     tkan::CMainFrame frame(services, doc);
     prompter.SetMainWindow(&frame);
+
+    // Every save exports as chosen in the settings: the document's, the
+    // downloads' and the test dialogs'.
+    exports.busy = tkan::MakeExporterBusyIndicator(&frame);
+    doc.autoExport = tkan::MakeAutoExportHook(exports);
+    testing.autoExport = tkan::MakeAutoExportHook(exports);
+    tkan::InstallExportCommands(frame, services);
 
     // The test-run and retrieval dialogs; what they saved opens as the document.
     tkan::InstallTestingCommands(frame, testing);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "reports/ExportTests.h"
+
+class QWidget;
+
+namespace tkan {
+
+class CAppInfo;
+class CMainFrame;
+struct AppServices;
+
+// Plugs "Export Test" into the main window: the tests are chosen, then the
+// folder, one workbook is written per test, and the status bar says how many
+// were exported and which were skipped. The handler keeps a reference to
+// `services`, which must outlive the frame's use of it. `chooseTests`
+// replaces the file choice (tests); empty: the Open Test dialog in its
+// several-files form titled "Select Test(s)".
+void InstallExportCommands(CMainFrame& frame, AppServices& services, ChooseTests chooseTests = {});
+
+// What shows while the report exporter runs: a small modal window with a
+// moving bar. The program's windows keep painting and take no other input
+// meanwhile.
+std::function<void(bool)> MakeExporterBusyIndicator(QWidget* parent);
+
+}  // namespace tkan

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tkan {
+
+// One worksheet being filled: every cell a text. The workbook library sits
+// behind it; the tests record the cells instead.
+class SheetWriter {
+public:
+    virtual ~SheetWriter() = default;
+
+    // Row and column count from 1 (column 1 is A). `text` is Windows-1252.
+    virtual void WriteCell(int row, int column, std::string_view text) = 0;
+    // Writes the workbook to `path`; false with the reason in `reason`.
+    virtual bool Save(const std::string& path, std::string& reason) = 0;
+};
+
+// "A1" for row 1, column 1; columns past Z continue AA, AB, ...
+std::string CellAddress(int row, int column);
+
+// The workbook writer of this platform (an .xlsx file).
+std::unique_ptr<SheetWriter> MakeXlsxSheetWriter();
+
+}  // namespace tkan
