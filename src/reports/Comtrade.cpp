@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/Codepage.h"
 #include "records/AtomicFile.h"
@@ -128,12 +130,12 @@ bool WriteComtrade(const TestRecord& record, const std::string& base, std::strin
     const ComtradeRecord built = BuildComtrade(record);
     // The data first: a configuration never names data that is not there.
     if (!WriteFileAtomically(base + ".dat", built.dat.data(), built.dat.size())) {
-        error = "cannot write " + base + ".dat";
+        error = "cannot write " + base + ".dat: " + std::strerror(errno);
         return false;
     }
     const auto* text = reinterpret_cast<const std::uint8_t*>(built.cfg.data());
     if (!WriteFileAtomically(base + ".cfg", text, built.cfg.size())) {
-        error = "cannot write " + base + ".cfg";
+        error = "cannot write " + base + ".cfg: " + std::strerror(errno);
         return false;
     }
     return true;

@@ -30,5 +30,23 @@ TEST(ExportCommandTest, OneFilePerTestAndTheFailuresNamed)
     EXPECT_EQ(RunCli({"export", dir.File("s.tst-tkan"), "--format", "xml"}).exitCode, 2);
 }
 
+TEST(ExportCommandTest, TheTraceAsComtradeAndAsTheSamplesCsv)
+{
+    TempDir dir;
+    ASSERT_EQ(RunCli({"demo", dir.File("d.test")}).exitCode, 0);
+    ASSERT_EQ(RunCli({"demo", dir.File("s.test"), "--static"}).exitCode, 0);
+
+    CliResult comtrade = RunCli({"export", dir.File("d.test"), "--format", "comtrade", "--out", dir.Path()});
+    EXPECT_EQ(comtrade.exitCode, 0) << comtrade.err;
+    CliResult csv = RunCli({"export", dir.File("d.test"), dir.File("s.test"), "--format=csv", "--out", dir.Path()});
+    EXPECT_EQ(csv.exitCode, 1);  // a static test has no trace
+    EXPECT_NE(csv.err.find("not exported: " + dir.File("s.test")), std::string::npos) << csv.err;
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"d.cfg", "d.csv", "d.dat", "d.test", "s.test"}));
+
+    // The file holds exactly what the samples command prints.
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(dir.File("d.csv"));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), RunCli({"samples", dir.File("d.test")}).out);
+}
+
 }  // namespace
 }  // namespace tkan::test

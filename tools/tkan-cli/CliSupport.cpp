@@ -85,14 +85,6 @@ std::optional<std::int64_t> ParseCount(std::string_view text)
     return value;
 }
 
-void AppendNumber(std::string& out, double value)
-{
-    char text[400];  // room for fixed notation of any double
-    auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
-    if (error == std::errc())
-        out.append(text, end);
-}
-
 }  // namespace tkan::cli
 
 #include "records/TestRecord.h"

@@ -38,10 +38,6 @@ bool TakeOptionValue(std::span<const std::string> args, std::size_t& i, const st
 // A count or index given on the command line: decimal digits only.
 std::optional<std::int64_t> ParseCount(std::string_view text);
 
-// The shortest fixed-point text (no exponent, which spreadsheets take as
-// text) that reads back as the same double.
-void AppendNumber(std::string& out, double value);
-
 }  // namespace tkan::cli
 
 namespace tkan {

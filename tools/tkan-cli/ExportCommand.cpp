@@ -7,6 +7,8 @@
 #include "Commands.h"
 #include "platform/Paths.h"
 #include "records/TestRecord.h"
+#include "reports/Comtrade.h"
+#include "reports/SamplesCsv.h"
 #include "reports/SpreadsheetExport.h"
 #include "reports/XmlReport.h"
 
@@ -34,8 +36,8 @@ int RunExport(const Command& self, std::span<const std::string> args)
     }
     if (files.empty())
         return UsageError(self, "no file given");
-    if (!format || (*format != "xlsx" && *format != "xml"))
-        return UsageError(self, "--format must be xlsx or xml");
+    if (!format || (*format != "xlsx" && *format != "xml" && *format != "comtrade" && *format != "csv"))
+        return UsageError(self, "--format must be xlsx, xml, comtrade or csv");
     if (!outDir)
         return UsageError(self, "--out is required");
 
@@ -46,6 +48,14 @@ int RunExport(const Command& self, std::span<const std::string> args)
         bool written = LoadRecord(file, record, prompter);
         if (written && *format == "xlsx") {
             written = ExportSpreadsheet(record, WorkbookPath(*outDir, file), prompter) == 1;
+        } else if (written && (*format == "comtrade" || *format == "csv")) {
+            // The trace itself, for analysis programs; a static test has none.
+            const std::string base = JoinPath(*outDir, FileStem(file));
+            std::string problem;
+            written = *format == "csv" ? SaveSamplesCsv(record, base + ".csv", problem)
+                                       : WriteComtrade(record, base, problem);
+            if (!written)
+                ReportError(file + ": " + problem);
         } else if (written) {
             const std::string path = JoinPath(*outDir, FileStem(file) + ".xml");
             written = WriteXmlReport(record, path, std::time(nullptr)) == 1;

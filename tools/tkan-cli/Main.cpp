@@ -20,8 +20,8 @@ constexpr Command kCommands[] = {
      "save stored records as <prefix><N>.test files in DIR", RunDownload},
     {"transitions", "FILE [--threshold PCT] [--format csv|json]",
      "measure the transitions of a dynamic test (CSV or JSON)", RunTransitions},
-    {"export", "FILE [FILE ...] --format xlsx|xml --out DIR",
-     "write each test as DIR/<name>.xlsx workbook or DIR/<name>.xml report", RunExport},
+    {"export", "FILE [FILE ...] --format xlsx|xml|comtrade|csv --out DIR",
+     "write each test to DIR as <name>.xlsx, .xml, .cfg and .dat (COMTRADE) or .csv (samples)", RunExport},
 };
 
 constexpr const char* kGeneralUsage = "usage: tkan-cli COMMAND [ARGUMENTS] (tkan-cli --help lists the commands)";

@@ -5,16 +5,9 @@
 #include "Commands.h"
 #include "platform/Codepage.h"
 #include "records/TestRecord.h"
+#include "reports/SamplesCsv.h"
 
 namespace tkan::cli {
-
-namespace {
-
-// Output goes out in slices so that a long record (hundreds of thousands of
-// samples) never sits whole in memory as text.
-constexpr std::size_t kFlushAt = 1 << 16;
-
-}  // namespace
 
 int RunSamples(const Command& self, std::span<const std::string> args)
 {
@@ -61,27 +54,7 @@ int RunSamples(const Command& self, std::span<const std::string> args)
     const std::int64_t total = record.trace.sampleCount;
     const std::int64_t first = std::min(from, total);
     const std::int64_t end = count ? first + std::min(*count, total - first) : total;
-    const double rate = record.SampleRate();
-
-    std::string out = "index,time_s,resistance_uohm,current_a,motor_current_a\n";
-    for (std::int64_t i = first; i < end; ++i) {
-        const int index = static_cast<int>(i);
-        out += std::to_string(i);
-        out += ',';
-        AppendNumber(out, static_cast<double>(i) / rate);
-        out += ',';
-        AppendNumber(out, record.SampleResistance(index));
-        out += ',';
-        AppendNumber(out, record.SampleCurrent(index));
-        out += ',';
-        AppendNumber(out, record.SampleMotorCurrent(index));
-        out += '\n';
-        if (out.size() >= kFlushAt) {
-            WriteOutput(out);
-            out.clear();
-        }
-    }
-    WriteOutput(out);
+    WriteSamplesCsv(record, first, end, [](std::string_view slice) { WriteOutput(slice); });
     return kExitOk;
 }
 
