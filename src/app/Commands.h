@@ -17,6 +17,8 @@ enum class CommandId : int {
     RetrieveRecords = 32772,
     FileManipulation = 32788,
     ExportTest = 32779,
+    // Ours, outside the range the Windows program's resources use.
+    ExportTrace = 33100,
     OverlayTest = 32794,
     ApplicationSetup = 32775,
     Print = 57607,

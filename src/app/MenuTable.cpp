@@ -34,6 +34,7 @@ MenuEntry FileMenu()
                                     {
                                         Item("File Manipulation", CommandId::FileManipulation),
                                         Item("Export Test", CommandId::ExportTest),
+                                        Item("Export Trace...", CommandId::ExportTrace),
                                         Item("Overlay Test", CommandId::OverlayTest),
                                     }),
                               Item("Application Setup...", CommandId::ApplicationSetup),
@@ -76,6 +77,7 @@ std::vector<MenuEntry> BuildNoTestMenu()
               {
                   Item("File Manipulation", CommandId::FileManipulation),
                   Item("Export Test", CommandId::ExportTest),
+                  Item("Export Trace...", CommandId::ExportTrace),
                   Item("Overlay Test", CommandId::OverlayTest),
               }),
         Item("Application", CommandId::ApplicationSetup),
@@ -155,6 +157,7 @@ std::string_view StatusPrompt(CommandId id)
     case CommandId::RecallTest: return "Load a test from disk.";
     case CommandId::ApplicationSetup: return "Display Application settings";
     case CommandId::ExportTest: return "Exports the test to an ASCII file";
+    case CommandId::ExportTrace: return "Export the dynamic test's trace as COMTRADE or CSV";
     // The framework's own prompts for its standard commands.
     case CommandId::CloseTest: return "Create a new document";
     case CommandId::FileSave: return "Save the active document";
@@ -179,6 +182,7 @@ CommandState QueryCommand(CommandId id, const CommandContext& context)
     case CommandId::FileSave:
     case CommandId::SaveAs:
     case CommandId::OverlayTest: return {context.testLoaded, false};
+    case CommandId::ExportTrace: return {context.testLoaded && !context.mainIsStatic, false};
     case CommandId::GraphResults: return {context.testLoaded && context.mainIsStatic, context.showGraph == 1};
     case CommandId::RecentFile: return {context.recentFilesPresent, false};
     case CommandId::StaticV1V2V3:

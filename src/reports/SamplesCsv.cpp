@@ -1,7 +1,7 @@
 #include "reports/SamplesCsv.h"
 
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 #include "records/AtomicFile.h"

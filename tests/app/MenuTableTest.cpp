@@ -39,7 +39,7 @@ TEST(MenuTableTest, TheNoTestMenuHasItsItemsInOrder)
                      "File Utilities", "Application Setup...", "&Print...\tCtrl+P", "Print Pre&view", "P&rint Setup...",
                      "Recent File", "E&xit"}));
     EXPECT_EQ(Child(file.children, "Recent File").kind, MenuEntry::Kind::RecentFiles);
-    Texts utilities{"File Manipulation", "Export Test", "Overlay Test"};
+    Texts utilities{"File Manipulation", "Export Test", "Export Trace...", "Overlay Test"};
     EXPECT_EQ(TextsOf(Child(file.children, "File Utilities").children), utilities);
     EXPECT_EQ(TextsOf(Child(bar, "File-Utilities").children), utilities);
 
@@ -108,7 +108,7 @@ TEST(MenuTableTest, EnableRulesFollowTheDocumentAndTheInstrument)
     CommandContext empty;
     for (CommandId id :
          {CommandId::SaveTest, CommandId::FileSave, CommandId::SaveAs, CommandId::OverlayTest, CommandId::GraphResults,
-          CommandId::RecentFile, CommandId::StaticV1V2V3, CommandId::RegulatorV1V2V3})
+          CommandId::RecentFile, CommandId::StaticV1V2V3, CommandId::RegulatorV1V2V3, CommandId::ExportTrace})
         EXPECT_FALSE(QueryCommand(id, empty).enabled) << static_cast<int>(id);
     for (CommandId id : {CommandId::RecallTest, CommandId::CloseTest, CommandId::RetrieveRecords, CommandId::Exit,
                          CommandId::StaticV1V2, CommandId::RegulatorV1, CommandId::DynamicTest, CommandId::About})
@@ -118,11 +118,13 @@ TEST(MenuTableTest, EnableRulesFollowTheDocumentAndTheInstrument)
     EXPECT_TRUE(QueryCommand(CommandId::SaveTest, dynamic).enabled);
     EXPECT_TRUE(QueryCommand(CommandId::OverlayTest, dynamic).enabled);
     EXPECT_FALSE(QueryCommand(CommandId::GraphResults, dynamic).enabled);
+    EXPECT_TRUE(QueryCommand(CommandId::ExportTrace, dynamic).enabled);
 
     CommandContext staticGraph{.testLoaded = true, .mainIsStatic = true, .showGraph = 1};
     CommandState graph = QueryCommand(CommandId::GraphResults, staticGraph);
     EXPECT_TRUE(graph.enabled);
     EXPECT_TRUE(graph.checked);
+    EXPECT_FALSE(QueryCommand(CommandId::ExportTrace, staticGraph).enabled);
     staticGraph.showGraph = 0;
     EXPECT_FALSE(QueryCommand(CommandId::GraphResults, staticGraph).checked);
 

@@ -128,6 +128,7 @@ int main(int argc, char** argv)
     doc.autoExport = tkan::MakeAutoExportHook(exports);
     testing.autoExport = tkan::MakeAutoExportHook(exports);
     tkan::InstallExportCommands(frame, services);
+    tkan::InstallTraceExport(frame, doc, services);
 
     // The test-run and retrieval dialogs; what they saved opens as the document.
     tkan::InstallTestingCommands(frame, testing);

@@ -1,14 +1,21 @@
 #include "app/qt/ExportCommands.h"
 
+#include <QFileDialog>
 #include <QProgressDialog>
 #include <QStatusBar>
 
 #include <memory>
 
 #include "app/AppServices.h"
+#include "app/UlkDoc.h"
 #include "app/qt/MainFrame.h"
+#include "platform/Codepage.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
 #include "platform/qt/QtText.h"
+#include "reports/Comtrade.h"
 #include "reports/ExportTests.h"
+#include "reports/SamplesCsv.h"
 #include "settings/AppInfo.h"
 #include "testlist/RovaOpenFileDlg.h"
 #include "testlist/qt/OpenTestDialog.h"
@@ -27,6 +34,41 @@ void InstallExportCommands(CMainFrame& frame, AppServices& services, ChooseTests
         std::optional<std::string> status = ExportTests(chooseTests, shared->store, shared->prompter);
         if (status)
             window->statusBar()->showMessage(FromPath(*status));
+    });
+}
+
+void InstallTraceExport(CMainFrame& frame, CUlkDoc& doc, AppServices& services)
+{
+    CMainFrame* window = &frame;
+    CUlkDoc* document = &doc;
+    AppServices* shared = &services;
+    frame.SetCommandHandler(CommandId::ExportTrace, [window, document, shared] {
+        const QString comtrade = QStringLiteral("COMTRADE (*.cfg)");
+        const QString csv = QStringLiteral("CSV (*.csv)");
+        const std::string suggested = JoinPath(shared->settings.FilePath, FileStem(document->PathName()));
+        QString filter = comtrade;
+        const QString chosen = QFileDialog::getSaveFileName(window, QStringLiteral("Export Trace"), FromPath(suggested),
+                                                            comtrade + QStringLiteral(";;") + csv, &filter);
+        if (chosen.isEmpty())
+            return;
+        std::string path = ToPath(chosen);
+        std::string problem;
+        bool written = false;
+        if (filter == csv) {
+            path = WithDefaultExtension(path, ".csv");
+            written = SaveSamplesCsv(document->Main(), path, problem);
+        } else {
+            // COMTRADE is a pair of files named alike: the name without ".cfg".
+            if (FileNamePart(path).ends_with(".cfg"))
+                path.resize(path.size() - 4);
+            written = WriteComtrade(document->Main(), path, problem);
+            path += ".cfg";
+        }
+        if (!written) {
+            shared->prompter.Message(MessageStyle::Warning, Utf8ToCp1252(problem));
+            return;
+        }
+        window->statusBar()->showMessage(QStringLiteral("Trace exported to ") + FromPath(path));
     });
 }
 

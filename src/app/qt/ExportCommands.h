@@ -13,6 +13,7 @@ namespace tkan {
 
 class CAppInfo;
 class CMainFrame;
+class CUlkDoc;
 struct AppServices;
 
 // Plugs "Export Test" into the main window: the tests are chosen, then the
@@ -22,6 +23,10 @@ struct AppServices;
 // replaces the file choice (tests); empty: the Open Test dialog in its
 // several-files form titled "Select Test(s)".
 void InstallExportCommands(CMainFrame& frame, AppServices& services, ChooseTests chooseTests = {});
+
+// Plugs "Export Trace..." in: the loaded dynamic test's samples saved as
+// COMTRADE (a .cfg and a .dat) or as CSV, as the operator chooses.
+void InstallTraceExport(CMainFrame& frame, CUlkDoc& doc, AppServices& services);
 
 // What shows while the report exporter runs: a small modal window with a
 // moving bar. The program's windows keep painting and take no other input
