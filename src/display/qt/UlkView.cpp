@@ -5,13 +5,19 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStringList>
 #include <QTableWidget>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <optional>
 
 #include "display/ViewDocument.h"
+#include "display/qt/DataPointsDialog.h"
+#include "display/qt/GraphHelpDialog.h"
 #include "platform/qt/QtCanvas.h"
 #include "platform/qt/QtText.h"
 #include "records/TestRecord.h"
@@ -36,15 +42,40 @@ QRect ToQRect(const Rect& rect)
     return QRect(rect.left, rect.top, rect.width(), rect.height());
 }
 
+MouseState MouseOf(const QMouseEvent& event)
+{
+    return {(event.buttons() & Qt::LeftButton) != 0, (event.buttons() & Qt::RightButton) != 0,
+            (event.modifiers() & Qt::ShiftModifier) != 0};
+}
+
+QRect ToQRectOrEmpty(const Rect& rect)
+{
+    return rect.empty() ? QRect() : QRect(rect.left, rect.top, rect.width(), rect.height());
+}
+
 const char* const kEditNames[kHeaderEditCount] = {"companyEdit", "stationEdit", "circuitEdit", "operatorEdit",
                                                   "mfrEdit",     "modelEdit",   "serialEdit",  "refTempEdit"};
 
 }  // namespace
 
-CUlkView::CUlkView(ViewDocument& doc, const CAppInfo& settings, QWidget* parent)
-    : QWidget(parent), doc_(doc), settings_(settings)
+CUlkView::CUlkView(ViewDocument& doc, const CAppInfo& settings, Prompter& prompter, QWidget* parent)
+    : QWidget(parent), doc_(doc), settings_(settings), prompter_(prompter),
+      graph_(renderer_, doc, settings, prompter, displayLock_)
 {
     setObjectName(QStringLiteral("ulkView"));
+    // The cursor follows the mouse without a button held.
+    setMouseTracking(true);
+    graph_.repaint = [this](bool page) {
+        if (page)
+            RedrawPage();
+        else
+            RepaintMarks();
+    };
+    graph_.showHelp = [this] {
+        dlgHelp help(this);
+        help.exec();
+    };
+    graph_.showDataPoints = [this] { ShowDataPoints(); };
     // Clicking the page takes the focus from the edits, so that Page Down
     // and End reach the view.
     setFocusPolicy(Qt::ClickFocus);
@@ -67,6 +98,7 @@ void CUlkView::OnInitialUpdate()
 {
     ForgetOperatorTyping();
     SetupGrid();
+    marksPainted_ = QRect();
     OnUpdate();
 }
 
@@ -80,25 +112,60 @@ void CUlkView::OnUpdate()
     Rect client = ClientRect(*this);
     TextMetrics metrics = canvas.SelectFont(kHeaderFontFace, kFontNormal, HeaderFontHeight(client));
     ApplyLayout(LayoutScreenPage(metrics, client, doc_.Main(), doc_.TestLoaded(), doc_.GraphShown()));
+    RedrawPage();
+}
+
+void CUlkView::RedrawPage()
+{
+    pageStale_ = true;
     update();
 }
 
-void CUlkView::paintEvent(QPaintEvent*)
+void CUlkView::RepaintMarks()
 {
-    std::lock_guard lock(displayLock_);
-    QPainter painter(this);
-    painter.fillRect(rect(), ColourOf(settings_.crBackground));
+    const QRect now = ToQRectOrEmpty(graph_.OverlayBounds());
+    update(QRegion(marksPainted_) + QRegion(now));
+    marksPainted_ = now;
+}
+
+void CUlkView::DrawPageImage()
+{
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (page_.size() != pixels) {
+        page_ = QImage(pixels, QImage::Format_RGB32);
+        page_.setDevicePixelRatio(ratio);
+    }
+    page_.fill(ColourOf(settings_.crBackground));
     std::array<const TestRecord*, 2> overlays = doc_.ShownOverlays();
     {
+        QPainter painter(&page_);
         QtCanvas canvas(painter);
         ScreenPageLayout layout = DrawScreenPage(canvas, ClientRect(*this), settings_, doc_.Main(), overlays,
                                                  doc_.TestLoaded(), doc_.GraphShown(), renderer_);
         ApplyLayout(layout);
-        if (drawOverPage && layout.testLoaded)
-            drawOverPage(canvas);
     }
-    // The canvas ends with this paint; the renderer must not keep it.
+    // The canvas ends here; the renderer must not keep it.
     renderer_.Bind(nullptr, settings_, doc_.Main(), overlays, false);
+    pageStale_ = false;
+}
+
+void CUlkView::paintEvent(QPaintEvent* event)
+{
+    std::lock_guard lock(displayLock_);
+    const qreal ratio = devicePixelRatioF();
+    if (pageStale_ || page_.size() != (QSizeF(size()) * ratio).toSize())
+        DrawPageImage();
+    QPainter painter(this);
+    const QRect area = event->rect();
+    painter.drawImage(area.topLeft(), page_,
+                      QRectF(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio));
+    if (layout_.testLoaded && layout_.graphShown) {
+        QtCanvas canvas(painter);
+        graph_.SetPage(ClientRect(*this));
+        graph_.PaintOverlay(canvas);
+        marksPainted_ = ToQRectOrEmpty(graph_.OverlayBounds());
+    }
     emit painted();
 }
 
@@ -278,7 +345,7 @@ void CUlkView::CommitAndRecompute()
     ForgetOperatorTyping();
     if (!main.IsDynamic())
         FillGrid(contents);
-    update();
+    RedrawPage();
 }
 
 void CUlkView::MoveFocus(QLineEdit* from, bool backwards)
@@ -313,17 +380,75 @@ bool CUlkView::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void CUlkView::ShowDataPoints()
+{
+    dlgDataPoints points(doc_.Main(), prompter_, this);
+    points.exec();
+}
+
 void CUlkView::keyReleaseEvent(QKeyEvent* event)
 {
-    // Keys an edit or the grid did not want come up here too; only the
-    // page's own keys switch the presentation.
-    bool pageKey = event->key() == Qt::Key_PageDown || event->key() == Qt::Key_End;
-    if (pageKey && hasFocus() && doc_.TestLoaded() && !doc_.GraphShown()) {
-        doc_.ToggleGraph();
+    // Keys an edit or the grid did not want come up here too. The function
+    // keys work wherever the focus is; the page and arrow keys only when
+    // the page itself has it, as the edits and the grid use them.
+    std::optional<GraphKey> key;
+    bool pageKey = false;
+    switch (event->key()) {
+    case Qt::Key_F1: key = GraphKey::F1; break;
+    case Qt::Key_F5: key = GraphKey::F5; break;
+    case Qt::Key_F6: key = GraphKey::F6; break;
+    case Qt::Key_F7: key = GraphKey::F7; break;
+    case Qt::Key_F8: key = GraphKey::F8; break;
+    case Qt::Key_F9: key = GraphKey::F9; break;
+    case Qt::Key_PageDown: key = GraphKey::PageDown; pageKey = true; break;
+    case Qt::Key_End: key = GraphKey::End; pageKey = true; break;
+    case Qt::Key_PageUp: key = GraphKey::PageUp; pageKey = true; break;
+    case Qt::Key_Home: key = GraphKey::Home; pageKey = true; break;
+    case Qt::Key_Left: key = GraphKey::Left; pageKey = true; break;
+    case Qt::Key_Right: key = GraphKey::Right; pageKey = true; break;
+    default: break;
+    }
+    // A held key repeats its release too; only the arrows should repeat.
+    const bool repeats = key == GraphKey::Left || key == GraphKey::Right;
+    if (key && (!pageKey || hasFocus()) && (repeats || !event->isAutoRepeat()) &&
+        graph_.KeyReleased(*key, (event->modifiers() & Qt::ShiftModifier) != 0)) {
         event->accept();
         return;
     }
     QWidget::keyReleaseEvent(event);
+}
+
+void CUlkView::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    graph_.MouseMoved(at.x(), at.y(), MouseOf(*event));
+}
+
+void CUlkView::mouseReleaseEvent(QMouseEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    graph_.MouseMoved(at.x(), at.y(), MouseOf(*event));
+}
+
+void CUlkView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)
+        graph_.DoubleClicked(event->button() == Qt::LeftButton);
+}
+
+void CUlkView::wheelEvent(QWheelEvent* event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    // One notch is 120 eighths of a degree; touch pads send less at a time.
+    wheelRemainder_ += event->angleDelta().y();
+    const int notches = wheelRemainder_ / 120;
+    wheelRemainder_ -= notches * 120;
+    const QPoint at = event->position().toPoint();
+    graph_.WheelZoom(at.x(), at.y(), notches);
+    event->accept();
 }
 
 }  // namespace tkan
