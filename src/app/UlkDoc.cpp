@@ -169,15 +169,13 @@ int CUlkDoc::SaveModified()
     char question[512];
     std::snprintf(question, sizeof question, kSaveChangesQuestion, name.c_str());
     switch (prompter_.Ask(MessageStyle::Tkan, question, QuestionButtons::YesNoCancel)) {
-    case Answer::Cancel:
-        return 0;
+    case Answer::Cancel: return 0;
     case Answer::No:
         // Asked once: a load that then fails leaves the test on screen, and
         // the operator has already let its changes go.
         saved_ = EditableContent::Of(*main_);
         return 1;
-    default:
-        return SaveTest();
+    default: return SaveTest();
     }
 }
 

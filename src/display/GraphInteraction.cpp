@@ -21,8 +21,8 @@ constexpr int kLongArrowStep = 10;
 
 }  // namespace
 
-GraphInteraction::GraphInteraction(CDisplayTest& graph, ViewDocument& doc, const CAppInfo& settings,
-                                   Prompter& prompter, std::recursive_mutex& displayLock)
+GraphInteraction::GraphInteraction(CDisplayTest& graph, ViewDocument& doc, const CAppInfo& settings, Prompter& prompter,
+                                   std::recursive_mutex& displayLock)
     : graph_(graph), doc_(doc), settings_(settings), prompter_(prompter), displayLock_(displayLock)
 {
 }
@@ -138,7 +138,9 @@ void GraphInteraction::ZoomVertically(int y0, int y1)
         graph_.currentZoomed = true;
     } else if (!graph_.linearScale && graph_.PixelsPerDivision() > 0 && graph_.divisionCount > 0) {
         const int count = graph_.divisionCount;
-        auto division = [&](int y) { return std::clamp(count - (y - top) / graph_.PixelsPerDivision() - 1, 0, count - 1); };
+        auto division = [&](int y) {
+            return std::clamp(count - (y - top) / graph_.PixelsPerDivision() - 1, 0, count - 1);
+        };
         const int d0 = division(upper);
         const int d1 = division(lower);
         // Counted from the decades already hidden below, so that a second
@@ -213,7 +215,8 @@ void GraphInteraction::WheelZoom(int x, int y, int notches)
             return;
         const double fraction = std::clamp(static_cast<double>(x - plot.left) / plot.width(), 0.0, 1.0);
         const double pinned = graph_.timeStart + fraction * span;
-        const double wanted = std::clamp(span * std::pow(kWheelStep, notches), std::min(kNarrowestSpan, longest), longest);
+        const double wanted =
+            std::clamp(span * std::pow(kWheelStep, notches), std::min(kNarrowestSpan, longest), longest);
         const double start = std::clamp(pinned - fraction * wanted, 0.0, longest - wanted);
         graph_.timeStart = start;
         graph_.timeEnd = start + wanted;

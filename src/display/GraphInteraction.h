@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "platform/Canvas.h"
 
@@ -53,8 +54,8 @@ public:
     void SetPage(const Rect& page) { page_ = page; }
     // Cursor or band, then the read-out boxes.
     void PaintOverlay(Canvas& canvas) const;
-    // What PaintOverlay may touch; empty when it paints nothing.
-    Rect OverlayBounds() const;
+    // The places PaintOverlay may touch; none when it paints nothing.
+    std::vector<Rect> OverlayParts() const;
 
     void TrackMouse(int x, int y, MouseState mouse);
     void ShowReadout(int x, bool twoCursors);

@@ -10,9 +10,9 @@
 #include "display/DisplayTest.h"
 #include "display/GraphCursor.h"
 #include "display/GraphInteraction.h"
-#include "settings/AppInfo.h"
 #include "display/TextFormat.h"
 #include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 
 namespace tkan {
 
@@ -102,9 +102,11 @@ void DrawCursorMark(Canvas& canvas, const CDisplayTest& graph)
     }
     canvas.SetNoBrush();
     if (cursor.leftDrag)
-        canvas.Rectangle({std::min(cursor.dragX, cursor.x), plot.top, std::max(cursor.dragX, cursor.x) + 1, plot.bottom});
+        canvas.Rectangle(
+            {std::min(cursor.dragX, cursor.x), plot.top, std::max(cursor.dragX, cursor.x) + 1, plot.bottom});
     else
-        canvas.Rectangle({plot.left, std::min(cursor.dragY, cursor.y), plot.right, std::max(cursor.dragY, cursor.y) + 1});
+        canvas.Rectangle(
+            {plot.left, std::min(cursor.dragY, cursor.y), plot.right, std::max(cursor.dragY, cursor.y) + 1});
 }
 
 void GraphInteraction::ShowReadout(int x, bool twoCursors)
@@ -176,12 +178,9 @@ void GraphInteraction::PaintOverlay(Canvas& canvas) const
     const GraphReadout& readout = graph_.readout;
     if (!readout.shown)
         return;
+    // Painted over the kept page, which is what clears the last read-out.
     const Rect& plot = graph_.PlotRect();
     const int pageLine = graph_.PageMetrics().lineHeight;
-    canvas.FillRect({page_.left + kReadoutIndent - 5, plot.top - kReadoutLinesAbove * pageLine - 5, plot.right + 5,
-                     plot.top - pageLine - 2},
-                    settings_.crBackground);
-
     const int averageWidth = plot.width() / (graph_.OverlayCount() > 0 ? 180 : 100);
     const TextMetrics metrics = canvas.SelectFont(kReadoutFace, kFontBold, ReadoutFontHeight(averageWidth));
     readoutMetrics_ = metrics;
@@ -201,39 +200,60 @@ void GraphInteraction::PaintOverlay(Canvas& canvas) const
     }
 }
 
-Rect GraphInteraction::OverlayBounds() const
+std::vector<Rect> GraphInteraction::OverlayParts() const
 {
     const GraphCursor& cursor = graph_.cursor;
     const Rect& plot = graph_.PlotRect();
-    Rect bounds;
-    auto add = [&](const Rect& part) {
-        if (part.empty())
-            return;
-        if (bounds.empty()) {
-            bounds = part;
-            return;
-        }
-        bounds = {std::min(bounds.left, part.left), std::min(bounds.top, part.top), std::max(bounds.right, part.right),
-                  std::max(bounds.bottom, part.bottom)};
-    };
+    std::vector<Rect> parts;
     if (cursor.shown && cursor.x != 0) {
         if (!cursor.band)
-            add({cursor.x - 2, plot.top - 2, cursor.x + 3, plot.bottom + 3});
+            parts.push_back({cursor.x - 2, plot.top - 2, cursor.x + 3, plot.bottom + 3});
         else if (cursor.leftDrag)
-            add({std::min(cursor.dragX, cursor.x) - 2, plot.top - 2, std::max(cursor.dragX, cursor.x) + 3,
-                 plot.bottom + 3});
+            parts.push_back({std::min(cursor.dragX, cursor.x) - 2, plot.top - 2, std::max(cursor.dragX, cursor.x) + 3,
+                             plot.bottom + 3});
         else
-            add({plot.left - 2, std::min(cursor.dragY, cursor.y) - 2, plot.right + 3,
-                 std::max(cursor.dragY, cursor.y) + 3});
+            parts.push_back({plot.left - 2, std::min(cursor.dragY, cursor.y) - 2, plot.right + 3,
+                             std::max(cursor.dragY, cursor.y) + 3});
     }
-    if (graph_.readout.shown) {
-        const int pageLine = graph_.PageMetrics().lineHeight;
-        const int top = plot.top - kReadoutLinesAbove * pageLine;
-        const int secondLineBottom = top + 2 * readoutMetrics_.lineHeight + kSecondLineGap + kBoxMargin + 1;
-        add({page_.left, top - kBoxMargin - 5, std::max(page_.right, plot.right + 6),
-             std::max(plot.top - pageLine - 1, secondLineBottom)});
+    const GraphReadout& readout = graph_.readout;
+    if (!readout.shown)
+        return parts;
+    const int pageLine = graph_.PageMetrics().lineHeight;
+    const int top = plot.top - kReadoutLinesAbove * pageLine;
+    const TextMetrics& metrics = readoutMetrics_;
+    if (metrics.averageWidth <= 0) {
+        // Before the first read-out is painted its font is not known.
+        parts.push_back({page_.left, top - 2 * kBoxMargin, std::max(page_.right, plot.right + 6), plot.top});
+        return parts;
     }
-    return bounds;
+    // Each line's boxes as a fixed-pitch font lays them out, with a
+    // character to spare.
+    const int w = metrics.averageWidth;
+    for (int line = 0; line < 2; ++line) {
+        const auto& texts = line == 0 ? readout.line1 : readout.line2;
+        const int y = top + line * (metrics.lineHeight + kSecondLineGap);
+        int x = page_.left + kReadoutIndent;
+        for (int r = 0; r < readout.records && r < static_cast<int>(texts.size()); ++r) {
+            std::string_view text = texts[static_cast<std::size_t>(r)];
+            if (text.empty())
+                continue;
+            int width = 0;
+            bool first = true;
+            while (true) {
+                const std::size_t tab = text.find('\t');
+                width += static_cast<int>(TrimRight(text.substr(0, tab)).size()) * w + (first ? 0 : 2 * w);
+                first = false;
+                if (tab == std::string_view::npos)
+                    break;
+                text.remove_prefix(tab + 1);
+            }
+            x += width + kBoxMargin + 3 * w;
+        }
+        if (x > page_.left + kReadoutIndent)
+            parts.push_back({page_.left + kReadoutIndent - kBoxMargin - 1, y - kBoxMargin - 1, x,
+                             y + metrics.lineHeight + kBoxMargin + 2});
+    }
+    return parts;
 }
 
 }  // namespace tkan

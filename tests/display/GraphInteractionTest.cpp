@@ -104,8 +104,7 @@ TEST_F(GraphInteractionTest, ShiftMeasuresBetweenTwoCursorsAndKeepsTheScale)
     EXPECT_FALSE(h.graph.cursor.shown);
     ASSERT_TRUE(h.graph.readout.shown);
     EXPECT_EQ(h.graph.readout.line1[0], "T1=2.518 s\tR1=2.4500 m-Ohm\tI=2.048 Amp\tMtr I=1.4 Amp");
-    EXPECT_EQ(h.graph.readout.line2[0],
-              "T2=6.322 s\tR2=4.9000 m-Ohm\tI=4.096 Amp\tMtr I=0.0 Amp\t(Delta: 3.804 s)");
+    EXPECT_EQ(h.graph.readout.line2[0], "T2=6.322 s\tR2=4.9000 m-Ohm\tI=4.096 Amp\tMtr I=0.0 Amp\t(Delta: 3.804 s)");
 
     // The next move without a button goes back to one cursor.
     interaction.MouseMoved(313, 400, {});
@@ -235,7 +234,7 @@ TEST_F(GraphInteractionTest, OutsideThePlotTheMarksGoAndArrowsStepTheCursor)
     interaction.MouseMoved(50, 400, {});
     EXPECT_FALSE(h.graph.cursor.shown);
     EXPECT_FALSE(h.graph.readout.shown);
-    EXPECT_TRUE(interaction.OverlayBounds().empty());
+    EXPECT_TRUE(interaction.OverlayParts().empty());
 }
 
 TEST_F(GraphInteractionTest, CtrlWheelZoomsAroundTheCursor)

@@ -18,6 +18,7 @@
 #include "display/ViewDocument.h"
 #include "display/qt/DataPointsDialog.h"
 #include "display/qt/GraphHelpDialog.h"
+#include "display/qt/KeptPage.h"
 #include "platform/qt/QtCanvas.h"
 #include "platform/qt/QtText.h"
 #include "records/TestRecord.h"
@@ -48,9 +49,13 @@ MouseState MouseOf(const QMouseEvent& event)
             (event.modifiers() & Qt::ShiftModifier) != 0};
 }
 
-QRect ToQRectOrEmpty(const Rect& rect)
+QRegion RegionOf(const std::vector<Rect>& parts)
 {
-    return rect.empty() ? QRect() : QRect(rect.left, rect.top, rect.width(), rect.height());
+    QRegion region;
+    for (const Rect& part : parts)
+        if (!part.empty())
+            region += QRect(part.left, part.top, part.width(), part.height());
+    return region;
 }
 
 const char* const kEditNames[kHeaderEditCount] = {"companyEdit", "stationEdit", "circuitEdit", "operatorEdit",
@@ -98,7 +103,7 @@ void CUlkView::OnInitialUpdate()
 {
     ForgetOperatorTyping();
     SetupGrid();
-    marksPainted_ = QRect();
+    marksPainted_ = QRegion();
     OnUpdate();
 }
 
@@ -123,8 +128,8 @@ void CUlkView::RedrawPage()
 
 void CUlkView::RepaintMarks()
 {
-    const QRect now = ToQRectOrEmpty(graph_.OverlayBounds());
-    update(QRegion(marksPainted_) + QRegion(now));
+    const QRegion now = RegionOf(graph_.OverlayParts());
+    update(marksPainted_ + now);
     marksPainted_ = now;
 }
 
@@ -157,15 +162,10 @@ void CUlkView::paintEvent(QPaintEvent* event)
     if (pageStale_ || page_.size() != (QSizeF(size()) * ratio).toSize())
         DrawPageImage();
     QPainter painter(this);
-    const QRect area = event->rect();
-    painter.drawImage(area.topLeft(), page_,
-                      QRectF(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio));
-    if (layout_.testLoaded && layout_.graphShown) {
-        QtCanvas canvas(painter);
-        graph_.SetPage(ClientRect(*this));
-        graph_.PaintOverlay(canvas);
-        marksPainted_ = ToQRectOrEmpty(graph_.OverlayBounds());
-    }
+    const bool marks = layout_.testLoaded && layout_.graphShown;
+    graph_.SetPage(ClientRect(*this));
+    PaintKeptPage(painter, page_, event->region(), marks ? &graph_ : nullptr);
+    marksPainted_ = marks ? RegionOf(graph_.OverlayParts()) : QRegion();
     emit painted();
 }
 
@@ -391,23 +391,32 @@ void CUlkView::keyReleaseEvent(QKeyEvent* event)
     // Keys an edit or the grid did not want come up here too. The function
     // keys work wherever the focus is; the page and arrow keys only when
     // the page itself has it, as the edits and the grid use them.
+    struct KeyOfGraph {
+        int qtKey;
+        GraphKey key;
+        bool pageOnly;
+    };
+    static constexpr KeyOfGraph kKeys[] = {
+        {Qt::Key_F1, GraphKey::F1, false},
+        {Qt::Key_F5, GraphKey::F5, false},
+        {Qt::Key_F6, GraphKey::F6, false},
+        {Qt::Key_F7, GraphKey::F7, false},
+        {Qt::Key_F8, GraphKey::F8, false},
+        {Qt::Key_F9, GraphKey::F9, false},
+        {Qt::Key_PageDown, GraphKey::PageDown, true},
+        {Qt::Key_End, GraphKey::End, true},
+        {Qt::Key_PageUp, GraphKey::PageUp, true},
+        {Qt::Key_Home, GraphKey::Home, true},
+        {Qt::Key_Left, GraphKey::Left, true},
+        {Qt::Key_Right, GraphKey::Right, true},
+    };
     std::optional<GraphKey> key;
     bool pageKey = false;
-    switch (event->key()) {
-    case Qt::Key_F1: key = GraphKey::F1; break;
-    case Qt::Key_F5: key = GraphKey::F5; break;
-    case Qt::Key_F6: key = GraphKey::F6; break;
-    case Qt::Key_F7: key = GraphKey::F7; break;
-    case Qt::Key_F8: key = GraphKey::F8; break;
-    case Qt::Key_F9: key = GraphKey::F9; break;
-    case Qt::Key_PageDown: key = GraphKey::PageDown; pageKey = true; break;
-    case Qt::Key_End: key = GraphKey::End; pageKey = true; break;
-    case Qt::Key_PageUp: key = GraphKey::PageUp; pageKey = true; break;
-    case Qt::Key_Home: key = GraphKey::Home; pageKey = true; break;
-    case Qt::Key_Left: key = GraphKey::Left; pageKey = true; break;
-    case Qt::Key_Right: key = GraphKey::Right; pageKey = true; break;
-    default: break;
-    }
+    for (const KeyOfGraph& entry : kKeys)
+        if (entry.qtKey == event->key()) {
+            key = entry.key;
+            pageKey = entry.pageOnly;
+        }
     // A held key repeats its release too; only the arrows should repeat.
     const bool repeats = key == GraphKey::Left || key == GraphKey::Right;
     if (key && (!pageKey || hasFocus()) && (repeats || !event->isAutoRepeat()) &&
@@ -426,8 +435,8 @@ void CUlkView::mouseMoveEvent(QMouseEvent* event)
 
 void CUlkView::mouseReleaseEvent(QMouseEvent* event)
 {
-    const QPoint at = event->position().toPoint();
-    graph_.MouseMoved(at.x(), at.y(), MouseOf(*event));
+    // The release ends a drag: the buttons it reports are those still held.
+    mouseMoveEvent(event);
 }
 
 void CUlkView::mouseDoubleClickEvent(QMouseEvent* event)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QImage>
-#include <QRect>
+#include <QRegion>
 #include <QWidget>
 
 #include <array>
@@ -91,7 +91,7 @@ private:
     // The last page drawn, without the mouse's marks.
     QImage page_;
     bool pageStale_ = true;
-    QRect marksPainted_;
+    QRegion marksPainted_;
     int wheelRemainder_ = 0;
 
     std::array<QLineEdit*, kHeaderEditCount> edits_{};
