@@ -439,6 +439,12 @@ void CUlkView::mouseReleaseEvent(QMouseEvent* event)
     mouseMoveEvent(event);
 }
 
+void CUlkView::leaveEvent(QEvent*)
+{
+    // Gone to the menu or another window: the values no longer follow it.
+    graph_.MouseMoved(-1, -1, {});
+}
+
 void CUlkView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)
