@@ -11,6 +11,7 @@ packages=(
   libhidapi-dev libxlsxwriter-dev nlohmann-json3-dev
   fonts-dejavu-core
   clang libclang-rt-14-dev clang-format
+  appstream desktop-file-utils dpkg-dev libglib2.0-bin lintian man-db shared-mime-info
 )
 
 missing=()

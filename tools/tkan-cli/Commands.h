@@ -27,6 +27,7 @@ int RunSamples(const Command& self, std::span<const std::string> args);
 int RunDemo(const Command& self, std::span<const std::string> args);
 int RunList(const Command& self, std::span<const std::string> args);
 int RunDownload(const Command& self, std::span<const std::string> args);
+int RunTransitions(const Command& self, std::span<const std::string> args);
 
 // Prints "tkan-cli: <problem>" and the command's usage line on standard
 // error; returns kExitUsage.

@@ -16,6 +16,7 @@
 #include "app/RecentFileList.h"
 #include "app/UlkApp.h"
 #include "app/UlkDoc.h"
+#include "app/qt/FileCommands.h"
 #include "app/qt/MainFrame.h"
 #include "app/qt/TestingCommands.h"
 #include "device/HidTransport.h"
@@ -120,6 +121,8 @@ int main(int argc, char** argv)
 
     // The test-run and retrieval dialogs; what they saved opens as the document.
     tkan::InstallTestingCommands(frame, testing);
+    // Recall, overlays and Application Setup.
+    tkan::InstallFileCommands(frame, doc, services, app.Simulated());
 
     // A file that was named but does not load ends the program, after the
     // loader has said why.
