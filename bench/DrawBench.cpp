@@ -8,10 +8,17 @@
 // check of the cached min/max pyramids against the records is in the figure.
 // BM_FirstPage adds building those pyramids, as the first paint after a
 // record is opened pays it.
+//
+// BM_MouseMoveAgainstPage sets a mouse move over the same plot (the
+// read-out of all three records, then the window repainted where the cursor
+// and the read-out were and are, from the kept page) against a full page:
+// "move_share" should stay under 0.05. The same move is also set against
+// the whole screen page the view draws (header, graph and window).
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 
 #include <benchmark/benchmark.h>
 
@@ -20,9 +27,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "display/DisplayTest.h"
+#include "display/GraphInteraction.h"
+#include "display/ResultsPage.h"
+#include "display/ViewDocument.h"
+#include "display/qt/KeptPage.h"
+#include "platform/Prompter.h"
 #include "platform/qt/QtCanvas.h"
 #include "records/TestRecord.h"
 #include "settings/AppInfo.h"
@@ -147,6 +160,92 @@ void BM_FirstPage(benchmark::State& state)
     }
 }
 BENCHMARK(BM_FirstPage)->Unit(benchmark::kMillisecond);
+
+class PageDocument : public ViewDocument {
+public:
+    explicit PageDocument(Page& page) : page(page) {}
+    TestRecord& Main() override { return *page.main; }
+    const TestRecord& Main() const override { return *page.main; }
+    bool TestLoaded() const override { return true; }
+    std::array<const TestRecord*, 2> ShownOverlays() const override { return {page.first.get(), page.second.get()}; }
+    bool GraphShown() const override { return true; }
+    void ToggleGraph() override {}
+
+private:
+    Page& page;
+};
+
+class SilentPrompter : public Prompter {
+public:
+    void Message(MessageStyle, const std::string&) override {}
+    Answer Ask(MessageStyle, const std::string&, QuestionButtons) override { return Answer::Cancel; }
+};
+
+void BM_MouseMoveAgainstPage(benchmark::State& state)
+{
+    constexpr int kMovesPerPage = 20;
+    Page& page = ThePage();
+    page.Draw(page.graph);
+    // The header font of a page this tall, as the view would set it.
+    page.graph.SetPageMetrics({page.image.height() / 50, page.image.height() / 110});
+    PageDocument doc(page);
+    SilentPrompter prompter;
+    std::recursive_mutex lock;
+    GraphInteraction interaction(page.graph, doc, page.settings, prompter, lock);
+    interaction.SetPage({0, 0, page.image.width(), page.image.height()});
+    QImage window(page.image.size(), QImage::Format_RGB32);
+    QRegion painted;
+    QRegion dirty;
+    interaction.repaint = [&](bool) {
+        QRegion now;
+        for (const Rect& part : interaction.OverlayParts())
+            now += QRect(part.left, part.top, part.width(), part.height());
+        dirty = painted + now;
+        painted = now;
+    };
+    const Rect plot = page.graph.PlotRect();
+    const int y = (plot.top + plot.bottom) / 2;
+    int step = 0;
+    double pages = 0, moves = 0, screens = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        page.Draw(page.graph);
+        benchmark::ClobberMemory();
+        const auto t1 = Clock::now();
+        for (int k = 0; k < kMovesPerPage; ++k) {
+            const int x = plot.left + 1 + (++step * 37) % (plot.width() - 2);
+            interaction.MouseMoved(x, y, {});
+            QPainter painter(&window);
+            PaintKeptPage(painter, page.image, dirty, &interaction);
+        }
+        benchmark::ClobberMemory();
+        const auto t2 = Clock::now();
+        // What the view does for a whole page: the screen page with its
+        // header around the graph, then the window from it.
+        {
+            QPainter painter(&page.image);
+            QtCanvas canvas(painter);
+            DrawScreenPage(canvas, {0, 0, page.image.width(), page.image.height()}, page.settings, *page.main,
+                           page.overlays, true, true, page.graph);
+        }
+        {
+            QPainter painter(&window);
+            PaintKeptPage(painter, page.image, QRegion(window.rect()), &interaction);
+        }
+        benchmark::ClobberMemory();
+        const auto t3 = Clock::now();
+        pages += std::chrono::duration<double>(t1 - t0).count();
+        moves += std::chrono::duration<double>(t2 - t1).count() / kMovesPerPage;
+        screens += std::chrono::duration<double>(t3 - t2).count();
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["page_ms"] = 1000 * pages / n;
+    state.counters["move_ms"] = 1000 * moves / n;
+    state.counters["move_share"] = moves / pages;
+    state.counters["screen_page_ms"] = 1000 * screens / n;
+    state.counters["move_share_of_screen_page"] = moves / screens;
+}
+BENCHMARK(BM_MouseMoveAgainstPage)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "app/RecentFileList.h"
@@ -75,6 +76,7 @@ int CUlkDoc::OnOpenDocument(const std::string& path)
     if (!incoming_->LoadTestFile(path))
         return 0;
     std::swap(main_, incoming_);
+    saved_ = EditableContent::Of(*main_);
     showGraph = 0;
     testLoaded = 1;
     overlayCount = 0;
@@ -84,6 +86,8 @@ int CUlkDoc::OnOpenDocument(const std::string& path)
 
 int CUlkDoc::OpenDocumentFile(const std::string& path)
 {
+    if (!SaveModified())
+        return 0;
     if (!OnOpenDocument(path)) {
         prompter_.Message(MessageStyle::Tkan, std::string(kOpenFailedText) + "\n" + PathForMessage(path));
         return 0;
@@ -141,10 +145,38 @@ int CUlkDoc::OnSaveDocument(const std::string& path)
         return 0;
     }
     pathName_ = target;
+    saved_ = EditableContent::Of(record);
     RememberRecent(target);
     if (host_)
         host_->UpdateAllViews();
     return 1;
+}
+
+bool CUlkDoc::IsModified()
+{
+    if (!testLoaded)
+        return false;
+    if (host_)
+        host_->CommitEdits();
+    return !(EditableContent::Of(*main_) == saved_);
+}
+
+int CUlkDoc::SaveModified()
+{
+    if (!IsModified())
+        return 1;
+    std::string name = PathForMessage(std::filesystem::path(pathName_).filename().string());
+    char question[512];
+    std::snprintf(question, sizeof question, kSaveChangesQuestion, name.c_str());
+    switch (prompter_.Ask(MessageStyle::Tkan, question, QuestionButtons::YesNoCancel)) {
+    case Answer::Cancel: return 0;
+    case Answer::No:
+        // Asked once: a load that then fails leaves the test on screen, and
+        // the operator has already let its changes go.
+        saved_ = EditableContent::Of(*main_);
+        return 1;
+    default: return SaveTest();
+    }
 }
 
 void CUlkDoc::OnCloseDocument()

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/Commands.h"
+#include "app/DocumentChanges.h"
 #include "display/ViewDocument.h"
 #include "records/TestRecord.h"
 
@@ -26,6 +27,7 @@ inline constexpr char kTestFileExtension[] = ".test";
 inline constexpr char kTestFileFilter[] = "Test (*.test) |*.test||";
 inline constexpr char kOpenFailedText[] = "Failed to open document.";
 inline constexpr char kSaveFailedText[] = "Failed to save document.";
+inline constexpr char kSaveChangesQuestion[] = "Save changes to %s?";
 inline constexpr char kOverlayLimitText[] = "A maximum of %d tests can be overlayed";
 
 // What the document asks of its window and view. Every call is optional for
@@ -66,6 +68,15 @@ public:
     // write is reported and leaves the document's path as it was.
     int OnSaveDocument(const std::string& path);
     void OnCloseDocument();
+
+    // Whether the operator changed the test since it was loaded or saved:
+    // header fields, notes, data points. The view's edits count once they
+    // are committed, which this does first.
+    bool IsModified();
+    // Before the test is closed or replaced: asks whether to save a changed
+    // test. 0 when the operator cancels (or the save fails) and the test
+    // must stay; "No" lets the changes go.
+    int SaveModified();
 
     // "Save Test", "Overwrite" and Ctrl+S.
     int SaveTest() { return OnSaveDocument(pathName_); }
@@ -122,6 +133,8 @@ private:
     std::array<std::unique_ptr<TestRecord>, 2> overlays_;
     std::string pathName_;
     int menuId_ = kMenuNoTest;
+    // The main record's editable content as last loaded or saved.
+    EditableContent saved_;
 };
 
 // Whether a path names a RunTest.test document.

@@ -194,6 +194,7 @@ void CDisplayTest::SetScaleMode(bool linear)
 
 void CDisplayTest::RestoreRanges()
 {
+    currentZoomed = false;
     lowestDecade = 0;
     divisionCount = linearScale ? 10 : 8;
     if (mainRecord) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "display/GraphMath.h"
+#include "display/TextFormat.h"
 #include "records/TestRecord.h"
 #include "settings/AppInfo.h"
 
@@ -30,16 +31,6 @@ constexpr char kDynamicKeyHelp[] =
     "F1=Help  F8=Add-Point  F9=Edit-Points  F5=Scale-Mode F6=Current-Mode F7=Motor-Current    ";
 constexpr char kStaticKeyHelp[] = "F1=Help  F5=Scale-Mode      ";
 
-template <typename... Args>
-std::string Format(const char* format, Args... args)
-{
-    char buffer[64];
-    int length = std::snprintf(buffer, sizeof buffer, format, args...);
-    if (length < 0)
-        return {};
-    return std::string(buffer, static_cast<std::size_t>(std::min<int>(length, sizeof buffer - 1)));
-}
-
 }  // namespace
 
 void CDisplayTest::Bind(Canvas* target, const CAppInfo& appSettings, const TestRecord& main,
@@ -57,6 +48,10 @@ void CDisplayTest::Bind(Canvas* target, const CAppInfo& appSettings, const TestR
     printing = onPrinter;
     recordIndex = 0;
 
+    for (int r = 0; r <= overlayCount; ++r)
+        envelopes.Refresh(*RecordAt(r));
+    if (currentZoomed)
+        return;
     currentLow = main.currentMin;
     currentHigh = main.currentMax;
     for (int r = 1; r <= overlayCount; ++r) {
@@ -66,9 +61,6 @@ void CDisplayTest::Bind(Canvas* target, const CAppInfo& appSettings, const TestR
         if (overlay.currentMax > currentHigh)
             currentHigh = overlay.currentMax;
     }
-
-    for (int r = 0; r <= overlayCount; ++r)
-        envelopes.Refresh(*RecordAt(r));
 }
 
 void CDisplayTest::Reset()
@@ -82,6 +74,9 @@ void CDisplayTest::Reset()
     timeStart = timeEnd = 0;
     currentLow = currentHigh = 0;
     capture = {};
+    currentZoomed = false;
+    cursor = {};
+    readout = {};
 }
 
 void CDisplayTest::SelectPen(CanvasColour colour, int width)
@@ -135,8 +130,8 @@ void CDisplayTest::DrawGraph(const Rect& rect)
     if (drawTraces)
         DrawTraces();
 
-    if (redrawCursor)
-        redrawCursor(*this);
+    if (printing)
+        DrawCursorMark(canvas, *this);
 }
 
 void CDisplayTest::DrawKeyHelp(const Rect& rect, const TestRecord& main)
@@ -182,9 +177,9 @@ void CDisplayTest::DrawAxisLabels(const Rect& rect, const TestRecord& main)
         if (motorCurrentMode) {
             double high = main.motorCurrentMax;
             double low = main.motorCurrentMin;
-            DrawTextAt(x, y, Format("%.3lf A", high - i * (high - low) / divisions));
+            DrawTextAt(x, y, FormatText("%.3lf A", high - i * (high - low) / divisions));
         } else if (currentMode) {
-            DrawTextAt(x, y, Format("%.3lf A", currentHigh - i * (currentHigh - currentLow) / divisions));
+            DrawTextAt(x, y, FormatText("%.3lf A", currentHigh - i * (currentHigh - currentLow) / divisions));
         } else if (linearScale) {
             int j = divisionCount - i;
             DrawTextAt(x, y,
@@ -218,7 +213,7 @@ void CDisplayTest::DrawTimeAxis()
             if (x > plotRect.right)
                 break;
             surface->Line(x, plotRect.bottom, x, plotRect.top);
-            std::string label = Format("%.1lf", u);
+            std::string label = FormatText("%.1lf", u);
             DrawTextAt(x - static_cast<int>(label.size()) * w / 2, plotRect.bottom + h, label);
         } while (u <= timeEnd && ++ticks < kMaxTimeTicks);
     }

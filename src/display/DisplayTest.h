@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "display/GraphCursor.h"
 #include "display/SampleEnvelope.h"
 #include "platform/Canvas.h"
 
@@ -93,11 +94,6 @@ public:
     // Width of trace and plot-frame pens: thicker on paper.
     int TracePenWidth() const { return printing ? 8 : 2; }
 
-    // Called at the end of every draw so that a cursor drawn in exclusive-or
-    // mode before the page was repainted shows again; empty until the
-    // interaction sets it.
-    std::function<void(CDisplayTest&)> redrawCursor;
-
     // Axis state, changed by the keys and the mouse between draws.
     bool linearScale = false;
     bool currentMode = false;
@@ -112,6 +108,15 @@ public:
     double currentHigh = 0;
     int recordIndex = 0;
     CursorCapture capture;
+    // A current range the operator dragged; Bind then leaves it alone
+    // until the ranges are restored or the view is reset.
+    bool currentZoomed = false;
+
+    // The mouse's marks over the plot. A screen page leaves them to the
+    // view, which paints them over the finished page; a printer page shows
+    // the cursor line.
+    GraphCursor cursor;
+    GraphReadout readout;
 
     // Lets a benchmark time the page without its traces.
     bool drawTraces = true;

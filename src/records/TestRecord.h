@@ -84,6 +84,8 @@ struct DataPoint {
     std::string comment;
     double current = 0;
     double motorCurrent = 0;
+
+    bool operator==(const DataPoint&) const = default;
 };
 
 // The samples of a dynamic test, kept in the instrument's 6-byte form and

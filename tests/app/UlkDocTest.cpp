@@ -282,6 +282,45 @@ TEST_F(UlkDocTest, TheViewsQuestionsFollowTheRecordsAndTheSwitch)
     EXPECT_FALSE(doc.GraphShown());
 }
 
+TEST_F(UlkDocTest, AChangedTestAsksBeforeItGoes)
+{
+    std::string first = Demo("a.test");
+    std::string second = Demo("b.test");
+    ASSERT_EQ(doc.OpenDocumentFile(first), 1);
+    // Notes the grid gives back as they were are no change.
+    host.edit = [&] { doc.Main().notesText += "\t"; };
+    EXPECT_FALSE(doc.IsModified());
+    host.edit = nullptr;
+    ASSERT_EQ(doc.OpenDocumentFile(second), 1);
+    EXPECT_TRUE(prompter.shown.empty());
+
+    auto markPoint = [&] {
+        TestRecord& main = doc.Main();
+        main.dataPoints[static_cast<std::size_t>(main.dataPointCount++)] = {1.5, 2450, "", 10, 0};
+    };
+    auto pointsIn = [](const std::string& path) {
+        TestRecord record;
+        return record.LoadTestFile(path) ? record.dataPointCount : -1;
+    };
+    markPoint();
+    prompter.answers = {Answer::Cancel};
+    EXPECT_EQ(doc.OpenDocumentFile(first), 0);
+    EXPECT_EQ(doc.PathName(), second);
+    ASSERT_EQ(prompter.Texts(), (std::vector<std::string>{"Save changes to b.test?"}));
+
+    prompter.answers = {Answer::No};
+    EXPECT_EQ(doc.OpenDocumentFile(first), 1);
+    EXPECT_EQ(pointsIn(second), 0);
+
+    markPoint();
+    prompter.shown.clear();
+    prompter.answers = {Answer::Yes, Answer::Yes};  // save, then overwrite
+    EXPECT_EQ(doc.SaveModified(), 1);
+    EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{"Save changes to a.test?", kOverwriteQuestion}));
+    EXPECT_EQ(pointsIn(first), 1);
+    EXPECT_FALSE(doc.IsModified());
+}
+
 TEST_F(UlkDocTest, OverlaysLoadFromTheFirstSlotAndTooManyOrCancelLeaveNone)
 {
     ASSERT_EQ(doc.OpenDocumentFile(Demo("main.test", DemoKind::Dynamic)), 1);

@@ -364,7 +364,7 @@ TEST(EmptyRecords, DrawTheirFrameAndNothingElse)
     h.Draw(*record, {}, false, Rect{0, 0, 0, 0});
 }
 
-TEST(GraphSurface, NothingWithoutASurfaceAndCursorRedrawnLast)
+TEST(GraphSurface, NothingWithoutASurfaceAndTheCursorOnlyOnPaper)
 {
     CDisplayTest unbound;
     unbound.DrawGraph(GraphHarness::kPage);  // no surface, no records: no effect
@@ -375,13 +375,22 @@ TEST(GraphSurface, NothingWithoutASurfaceAndCursorRedrawnLast)
     h.graph.DrawGraph(GraphHarness::kPage);
     EXPECT_TRUE(h.canvas.lines.empty());
 
-    std::size_t linesBeforeCursor = 0;
-    h.graph.redrawCursor = [&](CDisplayTest& graph) {
-        linesBeforeCursor = h.canvas.lines.size();
-        EXPECT_EQ(graph.Surface(), &h.canvas);
-    };
+    // A cursor placed on a screen plot twice as wide, a quarter across.
+    h.graph.cursor.shown = true;
+    h.graph.cursor.x = 500;
+    h.graph.cursor.plot = {100, 10, 1900, 800};
     h.ShowWholeRecord(*record);
     h.Draw(*record);
-    EXPECT_GT(linesBeforeCursor, 0u);
-    EXPECT_EQ(linesBeforeCursor, h.canvas.lines.size());
+    // The view paints the screen's cursor over the page itself.
+    EXPECT_TRUE(h.canvas.LinesIn(kCanvasBlack).empty());
+
+    h.Draw(*record, {}, true);
+    ASSERT_FALSE(h.canvas.lines.empty());
+    const RecordingCanvas::Line& last = h.canvas.lines.back();
+    const Rect plot = h.graph.PlotRect();
+    EXPECT_EQ(last.pen.colour, kCanvasBlack);
+    EXPECT_EQ(last.x0, plot.left + std::lround(400.0 / 1800 * plot.width()));
+    EXPECT_EQ(last.x1, last.x0);
+    EXPECT_EQ(last.y0, plot.top);
+    EXPECT_EQ(last.y1, plot.bottom);
 }

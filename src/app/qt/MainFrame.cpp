@@ -88,7 +88,7 @@ CMainFrame::CMainFrame(AppServices& services, CUlkDoc& doc, QWidget* parent)
     // instrument's; the document's name never goes into it.
     setWindowTitle(QString::fromLatin1(kWindowTitle));
 
-    view_ = new CUlkView(doc_, services_.settings, this);
+    view_ = new CUlkView(doc_, services_.settings, services_.prompter, this);
     setCentralWidget(view_);
     // The window opens maximised; where nothing maximises it (no window
     // manager) or once it is restored, it still has room for a page.
@@ -163,6 +163,8 @@ bool CMainFrame::RunCommand(CommandId id)
 void CMainFrame::InstallDefaultHandlers()
 {
     handlers_[CommandId::CloseTest] = [this] {
+        if (!doc_.SaveModified())
+            return;
         doc_.OnNewDocument();
         UpdateAllViews();
     };
@@ -202,6 +204,10 @@ void CMainFrame::OpenRecentFile(std::size_t index)
     if (index >= files.size() || services_.device.IsBusy())
         return;
     std::string path = files[index];
+    // Asked here, so that a cancelled question is not taken for a file
+    // that no longer opens.
+    if (!doc_.SaveModified())
+        return;
     if (!OpenDocumentFile(path)) {
         // The document has said why; a file that no longer opens leaves
         // the list rather than failing again next time.
@@ -479,6 +485,10 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     // Closing inside a wait would tear the window down under the exchange
     // that is still running on the stack.
     if (services_.device.IsBusy()) {
+        event->ignore();
+        return;
+    }
+    if (!doc_.SaveModified()) {
         event->ignore();
         return;
     }

@@ -5,13 +5,20 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStringList>
 #include <QTableWidget>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <optional>
 
 #include "display/ViewDocument.h"
+#include "display/qt/DataPointsDialog.h"
+#include "display/qt/GraphHelpDialog.h"
+#include "display/qt/KeptPage.h"
 #include "platform/qt/QtCanvas.h"
 #include "platform/qt/QtText.h"
 #include "records/TestRecord.h"
@@ -36,15 +43,44 @@ QRect ToQRect(const Rect& rect)
     return QRect(rect.left, rect.top, rect.width(), rect.height());
 }
 
+MouseState MouseOf(const QMouseEvent& event)
+{
+    return {(event.buttons() & Qt::LeftButton) != 0, (event.buttons() & Qt::RightButton) != 0,
+            (event.modifiers() & Qt::ShiftModifier) != 0};
+}
+
+QRegion RegionOf(const std::vector<Rect>& parts)
+{
+    QRegion region;
+    for (const Rect& part : parts)
+        if (!part.empty())
+            region += QRect(part.left, part.top, part.width(), part.height());
+    return region;
+}
+
 const char* const kEditNames[kHeaderEditCount] = {"companyEdit", "stationEdit", "circuitEdit", "operatorEdit",
                                                   "mfrEdit",     "modelEdit",   "serialEdit",  "refTempEdit"};
 
 }  // namespace
 
-CUlkView::CUlkView(ViewDocument& doc, const CAppInfo& settings, QWidget* parent)
-    : QWidget(parent), doc_(doc), settings_(settings)
+CUlkView::CUlkView(ViewDocument& doc, const CAppInfo& settings, Prompter& prompter, QWidget* parent)
+    : QWidget(parent), doc_(doc), settings_(settings), prompter_(prompter),
+      graph_(renderer_, doc, settings, prompter, displayLock_)
 {
     setObjectName(QStringLiteral("ulkView"));
+    // The cursor follows the mouse without a button held.
+    setMouseTracking(true);
+    graph_.repaint = [this](bool page) {
+        if (page)
+            RedrawPage();
+        else
+            RepaintMarks();
+    };
+    graph_.showHelp = [this] {
+        dlgHelp help(this);
+        help.exec();
+    };
+    graph_.showDataPoints = [this] { ShowDataPoints(); };
     // Clicking the page takes the focus from the edits, so that Page Down
     // and End reach the view.
     setFocusPolicy(Qt::ClickFocus);
@@ -67,6 +103,7 @@ void CUlkView::OnInitialUpdate()
 {
     ForgetOperatorTyping();
     SetupGrid();
+    marksPainted_ = QRegion();
     OnUpdate();
 }
 
@@ -80,25 +117,55 @@ void CUlkView::OnUpdate()
     Rect client = ClientRect(*this);
     TextMetrics metrics = canvas.SelectFont(kHeaderFontFace, kFontNormal, HeaderFontHeight(client));
     ApplyLayout(LayoutScreenPage(metrics, client, doc_.Main(), doc_.TestLoaded(), doc_.GraphShown()));
+    RedrawPage();
+}
+
+void CUlkView::RedrawPage()
+{
+    pageStale_ = true;
     update();
 }
 
-void CUlkView::paintEvent(QPaintEvent*)
+void CUlkView::RepaintMarks()
 {
-    std::lock_guard lock(displayLock_);
-    QPainter painter(this);
-    painter.fillRect(rect(), ColourOf(settings_.crBackground));
+    const QRegion now = RegionOf(graph_.OverlayParts());
+    update(marksPainted_ + now);
+    marksPainted_ = now;
+}
+
+void CUlkView::DrawPageImage()
+{
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (page_.size() != pixels) {
+        page_ = QImage(pixels, QImage::Format_RGB32);
+        page_.setDevicePixelRatio(ratio);
+    }
+    page_.fill(ColourOf(settings_.crBackground));
     std::array<const TestRecord*, 2> overlays = doc_.ShownOverlays();
     {
+        QPainter painter(&page_);
         QtCanvas canvas(painter);
         ScreenPageLayout layout = DrawScreenPage(canvas, ClientRect(*this), settings_, doc_.Main(), overlays,
                                                  doc_.TestLoaded(), doc_.GraphShown(), renderer_);
         ApplyLayout(layout);
-        if (drawOverPage && layout.testLoaded)
-            drawOverPage(canvas);
     }
-    // The canvas ends with this paint; the renderer must not keep it.
+    // The canvas ends here; the renderer must not keep it.
     renderer_.Bind(nullptr, settings_, doc_.Main(), overlays, false);
+    pageStale_ = false;
+}
+
+void CUlkView::paintEvent(QPaintEvent* event)
+{
+    std::lock_guard lock(displayLock_);
+    const qreal ratio = devicePixelRatioF();
+    if (pageStale_ || page_.size() != (QSizeF(size()) * ratio).toSize())
+        DrawPageImage();
+    QPainter painter(this);
+    const bool marks = layout_.testLoaded && layout_.graphShown;
+    graph_.SetPage(ClientRect(*this));
+    PaintKeptPage(painter, page_, event->region(), marks ? &graph_ : nullptr);
+    marksPainted_ = marks ? RegionOf(graph_.OverlayParts()) : QRegion();
     emit painted();
 }
 
@@ -278,7 +345,7 @@ void CUlkView::CommitAndRecompute()
     ForgetOperatorTyping();
     if (!main.IsDynamic())
         FillGrid(contents);
-    update();
+    RedrawPage();
 }
 
 void CUlkView::MoveFocus(QLineEdit* from, bool backwards)
@@ -313,17 +380,90 @@ bool CUlkView::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void CUlkView::ShowDataPoints()
+{
+    dlgDataPoints points(doc_.Main(), prompter_, this);
+    points.exec();
+}
+
 void CUlkView::keyReleaseEvent(QKeyEvent* event)
 {
-    // Keys an edit or the grid did not want come up here too; only the
-    // page's own keys switch the presentation.
-    bool pageKey = event->key() == Qt::Key_PageDown || event->key() == Qt::Key_End;
-    if (pageKey && hasFocus() && doc_.TestLoaded() && !doc_.GraphShown()) {
-        doc_.ToggleGraph();
+    // Keys an edit or the grid did not want come up here too. The function
+    // keys work wherever the focus is; the page and arrow keys only when
+    // the page itself has it, as the edits and the grid use them.
+    struct KeyOfGraph {
+        int qtKey;
+        GraphKey key;
+        bool pageOnly;
+    };
+    static constexpr KeyOfGraph kKeys[] = {
+        {Qt::Key_F1, GraphKey::F1, false},
+        {Qt::Key_F5, GraphKey::F5, false},
+        {Qt::Key_F6, GraphKey::F6, false},
+        {Qt::Key_F7, GraphKey::F7, false},
+        {Qt::Key_F8, GraphKey::F8, false},
+        {Qt::Key_F9, GraphKey::F9, false},
+        {Qt::Key_PageDown, GraphKey::PageDown, true},
+        {Qt::Key_End, GraphKey::End, true},
+        {Qt::Key_PageUp, GraphKey::PageUp, true},
+        {Qt::Key_Home, GraphKey::Home, true},
+        {Qt::Key_Left, GraphKey::Left, true},
+        {Qt::Key_Right, GraphKey::Right, true},
+    };
+    std::optional<GraphKey> key;
+    bool pageKey = false;
+    for (const KeyOfGraph& entry : kKeys)
+        if (entry.qtKey == event->key()) {
+            key = entry.key;
+            pageKey = entry.pageOnly;
+        }
+    // A held key repeats its release too; only the arrows should repeat.
+    const bool repeats = key == GraphKey::Left || key == GraphKey::Right;
+    if (key && (!pageKey || hasFocus()) && (repeats || !event->isAutoRepeat()) &&
+        graph_.KeyReleased(*key, (event->modifiers() & Qt::ShiftModifier) != 0)) {
         event->accept();
         return;
     }
     QWidget::keyReleaseEvent(event);
+}
+
+void CUlkView::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    graph_.MouseMoved(at.x(), at.y(), MouseOf(*event));
+}
+
+void CUlkView::mouseReleaseEvent(QMouseEvent* event)
+{
+    // The release ends a drag: the buttons it reports are those still held.
+    mouseMoveEvent(event);
+}
+
+void CUlkView::leaveEvent(QEvent*)
+{
+    // Gone to the menu or another window: the values no longer follow it.
+    graph_.MouseMoved(-1, -1, {});
+}
+
+void CUlkView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)
+        graph_.DoubleClicked(event->button() == Qt::LeftButton);
+}
+
+void CUlkView::wheelEvent(QWheelEvent* event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    // One notch is 120 eighths of a degree; touch pads send less at a time.
+    wheelRemainder_ += event->angleDelta().y();
+    const int notches = wheelRemainder_ / 120;
+    wheelRemainder_ -= notches * 120;
+    const QPoint at = event->position().toPoint();
+    graph_.WheelZoom(at.x(), at.y(), notches);
+    event->accept();
 }
 
 }  // namespace tkan

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QImage>
+#include <QRegion>
 #include <QWidget>
 
 #include <array>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "display/DisplayTest.h"
+#include "display/GraphInteraction.h"
 #include "display/ResultsPage.h"
 
 class QLineEdit;
@@ -17,6 +20,7 @@ class QTableWidget;
 namespace tkan {
 
 class CAppInfo;
+class Prompter;
 class ViewDocument;
 
 // The main window's view of the document: the header page with its edits,
@@ -25,7 +29,7 @@ class CUlkView : public QWidget {
     Q_OBJECT
 
 public:
-    CUlkView(ViewDocument& doc, const CAppInfo& settings, QWidget* parent = nullptr);
+    CUlkView(ViewDocument& doc, const CAppInfo& settings, Prompter& prompter, QWidget* parent = nullptr);
 
     // A test has just been opened.
     void OnInitialUpdate();
@@ -34,6 +38,10 @@ public:
     void CommitEdits();
 
     CDisplayTest& Renderer() { return renderer_; }
+    GraphInteraction& Graph() { return graph_; }
+    // The page is drawn again at the next paint; the cursor and the
+    // read-out are painted over whatever page is kept.
+    void RedrawPage();
     // Held by page drawing, grid set-up and the mouse tracking on the graph.
     std::recursive_mutex& DisplayLock() { return displayLock_; }
 
@@ -41,10 +49,6 @@ public:
     QLineEdit* HeaderEdit(HeaderField field) const { return edits_[static_cast<std::size_t>(field)]; }
     QTableWidget* Grid() const { return grid_; }
     const ScreenPageLayout& LastLayout() const { return layout_; }
-
-    // Drawn over every page once the page itself is done, on the same
-    // canvas: where the graph's cursors go back on after a repaint.
-    std::function<void(Canvas&)> drawOverPage;
 
 signals:
     // After every paint; the start-up measurement waits for the first.
@@ -54,9 +58,19 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void DrawPageImage();
+    // Only the cursor, the band or the read-out changed: the places they
+    // left and the places they took are painted again from the kept page.
+    void RepaintMarks();
+    void ShowDataPoints();
     void ApplyLayout(const ScreenPageLayout& layout);
     QLineEdit* EnsureEdit(std::size_t index);
     void SetupGrid();
@@ -71,8 +85,15 @@ private:
 
     ViewDocument& doc_;
     const CAppInfo& settings_;
+    Prompter& prompter_;
     CDisplayTest renderer_;
     std::recursive_mutex displayLock_;
+    GraphInteraction graph_;
+    // The last page drawn, without the mouse's marks.
+    QImage page_;
+    bool pageStale_ = true;
+    QRegion marksPainted_;
+    int wheelRemainder_ = 0;
 
     std::array<QLineEdit*, kHeaderEditCount> edits_{};
     // What the page last put into each edit, so that an edit the operator
