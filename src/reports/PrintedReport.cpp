@@ -18,6 +18,10 @@ constexpr int kInnerMargin = 20;
 // The header font is sized so that this many of its lines fill the inner
 // rectangle.
 constexpr int kLinesPerPage = 66;
+// Characters the readings table needs across the page: its last column
+// starts at 131 and its notes want room after that. A tall page (portrait)
+// of a wide font has fewer, and then the font is made smaller.
+constexpr int kPageColumns = 150;
 constexpr int kFramePenWidth = 5;
 constexpr int kTextInset = 5;
 constexpr int kTitleColumns = 13;
@@ -34,7 +38,7 @@ struct TabStop {
 };
 
 constexpr TabStop kPointStops[] = {{5, false}, {15, false}, {32, false}, {49, false}};
-constexpr TabStop kReadingHeadingStops[] = {{5, false},  {15, false},  {29, false},  {46, false}, {63, false},
+constexpr TabStop kReadingHeadingStops[] = {{5, false},  {15, false}, {29, false},  {46, false}, {63, false},
                                             {80, false}, {97, false}, {114, false}, {131, false}};
 constexpr TabStop kReadingStops[] = {{5, false}, {20, true},  {45, true},  {62, true},  {79, true},
                                      {96, true}, {113, true}, {130, true}, {131, false}};
@@ -110,7 +114,13 @@ PageFrame MeasurePage(Canvas& canvas, const Rect& page)
     frame.band = {page.left, page.top, page.right, page.top + bandHeight};
     frame.inner = {page.left + kInnerMargin, frame.band.bottom + kInnerMargin, page.right - kInnerMargin,
                    page.bottom - kInnerMargin};
-    frame.metrics = canvas.SelectFont(kHeaderFontFace, kFontNormal, frame.inner.height() / kLinesPerPage);
+    int height = frame.inner.height() / kLinesPerPage;
+    frame.metrics = canvas.SelectFont(kHeaderFontFace, kFontNormal, height);
+    const int across = kPageColumns * frame.metrics.averageWidth;
+    if (across > frame.inner.width() && frame.inner.width() > 0) {
+        height = std::max(1, height * frame.inner.width() / across);
+        frame.metrics = canvas.SelectFont(kHeaderFontFace, kFontNormal, height);
+    }
     const int line = std::max(1, frame.metrics.lineHeight);
     frame.tableRow = frame.band.bottom / line + kTableRowsBelowBand;
     // Rows are counted from the heading; the last one ends a line clear of
@@ -190,7 +200,8 @@ Rect FitLogo(const Rect& band, int width, int height)
 {
     if (width <= 0 || height <= 0 || band.empty())
         return {};
-    const double scale = std::min(static_cast<double>(band.width()) / width, static_cast<double>(band.height()) / height);
+    const double scale =
+        std::min(static_cast<double>(band.width()) / width, static_cast<double>(band.height()) / height);
     return {band.left, band.top, band.left + static_cast<int>(width * scale),
             band.top + static_cast<int>(height * scale)};
 }
@@ -247,12 +258,11 @@ void PrintedReport::DrawPage(Canvas& canvas, const Rect& page, int index)
     const int line = frame.metrics.lineHeight;
     switch (shown.role) {
     case PageRole::Graph:
-        renderer_.DrawGraph({frame.inner.left, y + 2 * line, frame.inner.right, frame.inner.bottom - kFooterLines * line});
+        renderer_.DrawGraph(
+            {frame.inner.left, y + 2 * line, frame.inner.right, frame.inner.bottom - kFooterLines * line});
         DrawFooter(canvas, frame);
         break;
-    case PageRole::DataPoints:
-        DrawDataPoints(canvas, frame, shown);
-        break;
+    case PageRole::DataPoints: DrawDataPoints(canvas, frame, shown); break;
     case PageRole::Readings:
         DrawReadings(canvas, frame, shown);
         DrawFooter(canvas, frame);
@@ -292,7 +302,7 @@ int PrintedReport::DrawHeader(Canvas& canvas, const PageFrame& frame, const Test
     };
 
     const std::pair<const char*, std::string> left[] = {
-        {"FILENAME", header.fileName}, {"DATE", header.testDate},       {"COMPANY", header.company},
+        {"FILENAME", header.fileName}, {"DATE", header.testDate},   {"COMPANY", header.company},
         {"STATION", header.station},   {"CIRCUIT", header.circuit}, {"TYPE", record.TestTypeName()},
     };
     // A long value on the left pushes the right column along rather than
@@ -343,9 +353,9 @@ void PrintedReport::DrawReadings(Canvas& canvas, const PageFrame& frame, const P
     const int w = frame.metrics.averageWidth;
     canvas.SetPen(kCanvasWhite, 1);
     canvas.SetBrush(kCanvasWhite);
-    canvas.Rectangle({frame.Column(5) - w / 2, frame.Row(frame.tableRow), frame.Column(95),
-                      frame.Row(frame.tableRow + std::min(page.rowCount, kWhiteBoxRows) + 1) +
-                          frame.metrics.lineHeight / 4});
+    canvas.Rectangle(
+        {frame.Column(5) - w / 2, frame.Row(frame.tableRow), frame.Column(95),
+         frame.Row(frame.tableRow + std::min(page.rowCount, kWhiteBoxRows) + 1) + frame.metrics.lineHeight / 4});
     canvas.SetNoBrush();
 
     DrawTabbedRow(canvas, frame, frame.tableRow, kReadingHeading, kReadingHeadingStops);

@@ -38,9 +38,9 @@ struct PageFrame {
     Rect band;   // where the logo goes
     Rect inner;  // framed; below the band
     TextMetrics metrics;
-    int tableRow = 0;          // row of a table's heading
-    int readingsPerPage = 1;   // readings rows above the footer
-    int dataPointsPerPage = 1; // data-point rows above the frame's bottom
+    int tableRow = 0;           // row of a table's heading
+    int readingsPerPage = 1;    // readings rows above the footer
+    int dataPointsPerPage = 1;  // data-point rows above the frame's bottom
 
     int Column(int c) const { return c * metrics.averageWidth; }
     int Row(int r) const { return r * metrics.lineHeight; }

@@ -103,12 +103,14 @@ TEST_F(PrintedReportTest, PageCountsAndRoles)
     auto main = StaticRecord(2, 3);
     auto first = StaticRecord(2, 2);
     auto second = StaticRecord(2, 0);
-    EXPECT_EQ(Plan(*main, {first.get(), nullptr, second.get()}, kPage),
-              (std::vector<P>{{R::Readings, 0, 0, 3}, {R::Readings, 1, 0, 2}, {R::Readings, 2, 0, 0}, {R::Graph, 0, 0, 0}}));
+    EXPECT_EQ(
+        Plan(*main, {first.get(), nullptr, second.get()}, kPage),
+        (std::vector<P>{{R::Readings, 0, 0, 3}, {R::Readings, 1, 0, 2}, {R::Readings, 2, 0, 0}, {R::Graph, 0, 0, 0}}));
 
     // Readings that do not fit go on over a further page.
     auto fifty = StaticRecord(1, 50);
-    EXPECT_EQ(Plan(*fifty, {}, kShortPage), (std::vector<P>{{R::Readings, 0, 0, 49}, {R::Readings, 0, 49, 1}, {R::Graph, 0, 0, 0}}));
+    EXPECT_EQ(Plan(*fifty, {}, kShortPage),
+              (std::vector<P>{{R::Readings, 0, 0, 49}, {R::Readings, 0, 49, 1}, {R::Graph, 0, 0, 0}}));
     EXPECT_EQ(Plan(*fifty, {}, kPage), (std::vector<P>{{R::Readings, 0, 0, 50}, {R::Graph, 0, 0, 0}}));
 }
 
@@ -116,8 +118,8 @@ TEST_F(PrintedReportTest, HeaderBlockLinesWithTheirColonsAligned)
 {
     auto main = StaticRecord(18, 3);
     main->tapsPerSide = 1;
-    main->header = {"Northgrid", "Elm Road", "T2", "ABB", "UZE", "1234", "", "J. Ode", "Dec 10, 2026", "",
-                    "main.tst-tkan"};
+    main->header = {"Northgrid", "Elm Road", "T2",           "ABB", "UZE",          "1234",
+                    "",          "J. Ode",   "Dec 10, 2026", "",    "main.tst-tkan"};
     main->tempCorrected = true;
     main->measureTemp = 21.5;
     main->referenceTemp = 75;
@@ -150,6 +152,12 @@ TEST_F(PrintedReportTest, HeaderBlockLinesWithTheirColonsAligned)
     EXPECT_EQ(canvas.fonts.front().face, "MS Sans Serif");
     EXPECT_EQ(canvas.fonts.front().height, 13);  // 890 / 66
 
+    // A tall page keeps room for 150 characters across: the font shrinks
+    // from 890 / 66 to fit 660 units.
+    Draw(*main, {}, 0, nullptr, Rect{0, 0, 700, 1000});
+    ASSERT_EQ(canvas.fonts.size() >= 2, true);
+    EXPECT_EQ(canvas.fonts[1].height, 13 * 660 / 900);
+
     main->tempCorrected = false;
     Draw(*main, {}, 0);
     EXPECT_EQ(canvas.FindText("   MEAS. TEMP"), nullptr);
@@ -175,27 +183,27 @@ TEST_F(PrintedReportTest, ReadingsTableOnItsTabStops)
     for (const auto& t : Row(170))
         heading.push_back({t.x, t.text});
     EXPECT_EQ(heading, (std::vector<std::pair<int, std::string>>{{30, "Test"},
-                                                                  {90, "Time"},
-                                                                  {174, "R1"},
-                                                                  {276, "R1s"},
-                                                                  {378, "R2"},
-                                                                  {480, "R2s"},
-                                                                  {582, "R3"},
-                                                                  {684, "R3s"},
-                                                                  {786, "Notes"}}));
+                                                                 {90, "Time"},
+                                                                 {174, "R1"},
+                                                                 {276, "R1s"},
+                                                                 {378, "R2"},
+                                                                 {480, "R2s"},
+                                                                 {582, "R3"},
+                                                                 {684, "R3s"},
+                                                                 {786, "Notes"}}));
     // The label and the note start at their stops; the values end at theirs.
     std::vector<std::pair<int, std::string>> row;
     for (const auto& t : Row(180))
         row.push_back({t.x, t.text});
     EXPECT_EQ(row, (std::vector<std::pair<int, std::string>>{{30, " 1"},
-                                                              {120 - 48, "10:15:30"},
-                                                              {270 - 102, "1.5000 m-Ohm     "},
-                                                              {372 - 102, "1.6000 m-Ohm     "},
-                                                              {474 - 102, "250.00 u-Ohm     "},
-                                                              {576 - 102, "260.00 u-Ohm     "},
-                                                              {678 - 102, "2.5000 Ohms      "},
-                                                              {780 - 102, "2.6000 Ohms      "},
-                                                              {786, "first"}}));
+                                                             {120 - 48, "10:15:30"},
+                                                             {270 - 102, "1.5000 m-Ohm     "},
+                                                             {372 - 102, "1.6000 m-Ohm     "},
+                                                             {474 - 102, "250.00 u-Ohm     "},
+                                                             {576 - 102, "260.00 u-Ohm     "},
+                                                             {678 - 102, "2.5000 Ohms      "},
+                                                             {780 - 102, "2.6000 Ohms      "},
+                                                             {786, "first"}}));
 
     // Uncorrected: the corrected columns stay empty.
     main->tempCorrected = false;
@@ -246,13 +254,13 @@ TEST_F(PrintedReportTest, DataPointsTableOnItsTabStopsWithoutFooter)
         for (const auto& t : Row(y))
             texts.push_back({t.x, t.text});
     EXPECT_EQ(texts, (std::vector<std::pair<int, std::string>>{{30, "Point"},
-                                                                {90, "Time"},
-                                                                {192, "Resistance"},
-                                                                {294, "Comment"},
-                                                                {30, "1"},
-                                                                {90, "1.250"},
-                                                                {192, "1.5000 m-Ohm     "},
-                                                                {294, "tap 3"}}));
+                                                               {90, "Time"},
+                                                               {192, "Resistance"},
+                                                               {294, "Comment"},
+                                                               {30, "1"},
+                                                               {90, "1.250"},
+                                                               {192, "1.5000 m-Ohm     "},
+                                                               {294, "tap 3"}}));
     EXPECT_EQ(canvas.FindText("TKAN Software Version: 1.13"), nullptr);
 }
 
