@@ -17,6 +17,7 @@
 #include "app/UlkApp.h"
 #include "app/UlkDoc.h"
 #include "app/qt/MainFrame.h"
+#include "app/qt/PrintCommands.h"
 #include "app/qt/TestingCommands.h"
 #include "device/HidTransport.h"
 #include "device/RovaDevice.h"
@@ -120,6 +121,8 @@ int main(int argc, char** argv)
 
     // The test-run and retrieval dialogs; what they saved opens as the document.
     tkan::InstallTestingCommands(frame, testing);
+    // Print, preview, page setup and the graph onto the clipboard.
+    tkan::InstallPrintCommands(frame, settings);
 
     // A file that was named but does not load ends the program, after the
     // loader has said why.

@@ -4,12 +4,14 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "display/DisplayTest.h"
 #include "display/ResultsPage.h"
+#include "platform/qt/QtImage.h"
 
 class QLineEdit;
 class QTableWidget;
@@ -34,6 +36,12 @@ public:
     void CommitEdits();
 
     CDisplayTest& Renderer() { return renderer_; }
+    ViewDocument& Document() { return doc_; }
+    // The printed report's logo, read from the "LogoFile" setting when the
+    // view is made; again after Application Setup changed it. Null when the
+    // file is missing or holds no picture.
+    void ReloadLogo();
+    const CanvasImage* Logo() const { return logo_.get(); }
     // Held by page drawing, grid set-up and the mouse tracking on the graph.
     std::recursive_mutex& DisplayLock() { return displayLock_; }
 
@@ -81,6 +89,7 @@ private:
     QTableWidget* grid_ = nullptr;
     int notesColumn_ = -1;
     ScreenPageLayout layout_;
+    std::unique_ptr<QtImage> logo_;
 };
 
 }  // namespace tkan
