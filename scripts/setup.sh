@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins
   libhidapi-dev libxlsxwriter-dev nlohmann-json3-dev
-  fonts-dejavu-core
+  fonts-dejavu-core poppler-utils
   clang libclang-rt-14-dev clang-format
 )
 

@@ -50,6 +50,23 @@ int FinishOutput(int exitCode)
     return exitCode;
 }
 
+bool TakeOption(std::span<const std::string> args, std::size_t& i, const std::string& name,
+                std::optional<std::string>& value)
+{
+    const std::string& arg = args[i];
+    if (arg == name) {
+        value = i + 1 < args.size() ? std::optional<std::string>(args[i + 1]) : std::nullopt;
+        i += 2;
+        return true;
+    }
+    if (arg.starts_with(name + "=")) {
+        value = arg.substr(name.size() + 1);
+        i += 1;
+        return true;
+    }
+    return false;
+}
+
 std::optional<std::int64_t> ParseCount(std::string_view text)
 {
     if (text.empty() || text.front() < '0' || text.front() > '9')

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,11 @@ void ReportError(const std::string& text);
 // turns any failure into an error line and kExitFailure.
 void WriteOutput(std::string_view text);
 int FinishOutput(int exitCode);
+
+// "--name VALUE" or "--name=VALUE" at args[i]: true when it is that option,
+// with `i` moved past what it used; `value` is empty when VALUE is missing.
+bool TakeOption(std::span<const std::string> args, std::size_t& i, const std::string& name,
+                std::optional<std::string>& value);
 
 // A count or index given on the command line: decimal digits only.
 std::optional<std::int64_t> ParseCount(std::string_view text);

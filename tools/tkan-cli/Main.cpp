@@ -18,6 +18,12 @@ constexpr Command kCommands[] = {
     {"list", "[--device PATH | --usb]", "list the records stored on the instrument", RunList},
     {"download", "N [N ...] [--device PATH | --usb] --out DIR [--prefix P]",
      "save stored records as <prefix><N>.test files in DIR", RunDownload},
+#ifdef TKAN_CLI_WITH_QT
+    {"print", "FILE [--overlay FILE]... --pdf OUT.pdf [--portrait]",
+     "write the printed report as a PDF (landscape unless --portrait)", RunPrint},
+    {"graph", "FILE [--overlay FILE]... --png OUT.png [--width W] [--height H]",
+     "write the graph as a PNG picture (1200 x 800 unless given)", RunGraph},
+#endif
 };
 
 constexpr const char* kGeneralUsage = "usage: tkan-cli COMMAND [ARGUMENTS] (tkan-cli --help lists the commands)";
