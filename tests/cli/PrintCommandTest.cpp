@@ -10,35 +10,11 @@
 #include "records/TestRecord.h"
 #include "sim/DemoRecords.h"
 #include "support/DemoFiles.h"
+#include "support/PdfText.h"
 #include "support/TempDir.h"
 
 namespace tkan::test {
 namespace {
-
-// Standard output of a shell command; empty when it does not run.
-std::string Capture(const std::string& command)
-{
-    std::string out;
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
-
-// The text of each page of a PDF, as the extractor lays it out.
-std::vector<std::string> PdfPages(const std::string& pdf)
-{
-    std::string text = Capture("pdftotext -layout '" + pdf + "' -");
-    std::vector<std::string> pages;
-    std::size_t start = 0;
-    for (std::size_t feed; (feed = text.find('\f', start)) != std::string::npos; start = feed + 1)
-        pages.push_back(text.substr(start, feed - start));
-    return pages;
-}
 
 // Runs of blanks as one: the extractor spaces words by where they stand.
 std::string OneBlank(const std::string& text)
@@ -63,7 +39,7 @@ class CliPrint : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (Capture("command -v pdftotext").empty())
+        if (!HavePdfTools())
             GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
         if (RunCli({"print", "--help"}).exitCode != 0)
             GTEST_SKIP() << "tkan-cli was built without Qt";
@@ -118,10 +94,10 @@ TEST_F(CliPrint, DynamicTestPrintsItsGraphThenItsDataPoints)
     EXPECT_TRUE(LineWith(pages[1], "1.8000 Ohms"));
 
     // Landscape unless asked otherwise.
-    std::string info = Capture("pdfinfo '" + pdf + "'");
+    std::string info = CaptureCommand("pdfinfo '" + pdf + "'");
     EXPECT_NE(info.find("842 x 595"), std::string::npos) << info;
     ASSERT_EQ(RunCli({"print", path, "--pdf", pdf, "--portrait"}).exitCode, 0);
-    info = Capture("pdfinfo '" + pdf + "'");
+    info = CaptureCommand("pdfinfo '" + pdf + "'");
     EXPECT_NE(info.find("595 x 842"), std::string::npos) << info;
 }
 
@@ -145,8 +121,7 @@ TEST_F(CliPrint, StaticTestWithTwoOverlaysPrintsThreeTablesAndOneGraph)
         EXPECT_TRUE(LineWith(pages[i], std::string("FILENAME: ") + names[i])) << "page " << i + 1;
         std::optional<std::string> maker = LineWith(pages[i], "MFR:");
         ASSERT_TRUE(maker);
-        EXPECT_NE(maker->find("Overlay 1 (one.tst-tkan) Overlay 2 (two.tst-tkan)"), std::string::npos)
-            << *maker;
+        EXPECT_NE(maker->find("Overlay 1 (one.tst-tkan) Overlay 2 (two.tst-tkan)"), std::string::npos) << *maker;
         EXPECT_TRUE(LineWith(pages[i], "TKAN Software Version: 1.13")) << "page " << i + 1;
     }
     for (std::size_t i = 0; i < 3; ++i)
@@ -174,8 +149,8 @@ TEST_F(CliPrint, FailuresSayWhyAndExitOne)
     EXPECT_TRUE(FilesIn(dir.Path()) == std::vector<std::string>{"main.tst-tkan"});
 
     EXPECT_EQ(RunCli({"print", path}).exitCode, 2);
-    EXPECT_EQ(RunCli({"print", path, "--overlay", path, "--overlay", path, "--overlay", path, "--pdf", "x.pdf"}).exitCode,
-              2);
+    EXPECT_EQ(
+        RunCli({"print", path, "--overlay", path, "--overlay", path, "--overlay", path, "--pdf", "x.pdf"}).exitCode, 2);
 }
 
 TEST_F(CliPrint, GraphComesOutAsAPictureOfTheSizeAsked)
