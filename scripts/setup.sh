@@ -9,8 +9,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins
   libhidapi-dev libxlsxwriter-dev nlohmann-json3-dev
-  fonts-dejavu-core poppler-utils
+  fonts-dejavu-core
   clang libclang-rt-14-dev clang-format
+  poppler-utils
 )
 
 missing=()

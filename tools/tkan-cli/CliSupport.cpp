@@ -50,21 +50,28 @@ int FinishOutput(int exitCode)
     return exitCode;
 }
 
-bool TakeOption(std::span<const std::string> args, std::size_t& i, const std::string& name,
-                std::optional<std::string>& value)
+bool TakeOptionValue(std::span<const std::string> args, std::size_t& i, const std::string& name,
+                     std::optional<std::string>& into, std::string& problem)
 {
     const std::string& arg = args[i];
+    if (into) {
+        problem = name + " given twice";
+        return false;
+    }
     if (arg == name) {
-        value = i + 1 < args.size() ? std::optional<std::string>(args[i + 1]) : std::nullopt;
-        i += 2;
-        return true;
+        if (i + 1 >= args.size()) {
+            problem = name + " needs a value";
+            return false;
+        }
+        into = args[++i];
+    } else {
+        into = arg.substr(name.size() + 1);
     }
-    if (arg.starts_with(name + "=")) {
-        value = arg.substr(name.size() + 1);
-        i += 1;
-        return true;
+    if (into->empty()) {
+        problem = name + " needs a value";
+        return false;
     }
-    return false;
+    return true;
 }
 
 std::optional<std::int64_t> ParseCount(std::string_view text)

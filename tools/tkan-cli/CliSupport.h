@@ -27,10 +27,10 @@ void ReportError(const std::string& text);
 void WriteOutput(std::string_view text);
 int FinishOutput(int exitCode);
 
-// "--name VALUE" or "--name=VALUE" at args[i]: true when it is that option,
-// with `i` moved past what it used; `value` is empty when VALUE is missing.
-bool TakeOption(std::span<const std::string> args, std::size_t& i, const std::string& name,
-                std::optional<std::string>& value);
+// "--name VALUE" (moving `i` past the value) or "--name=VALUE" at args[i];
+// false with the problem when the value is missing, empty or given twice.
+bool TakeOptionValue(std::span<const std::string> args, std::size_t& i, const std::string& name,
+                     std::optional<std::string>& into, std::string& problem);
 
 // A count or index given on the command line: decimal digits only.
 std::optional<std::int64_t> ParseCount(std::string_view text);

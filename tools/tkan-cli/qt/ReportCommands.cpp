@@ -111,41 +111,43 @@ bool ParseRequest(const Command& self, std::span<const std::string> args, const 
         exitCode = UsageError(self, problem);
         return false;
     };
-    for (std::size_t i = 0; i < args.size();) {
-        std::optional<std::string> value;
-        if (TakeOption(args, i, "--overlay", value)) {
-            if (!value)
-                return fail("--overlay needs a test file");
+    auto is = [](const std::string& arg, const std::string& name) {
+        return arg == name || arg.starts_with(name + "=");
+    };
+    std::optional<std::string> width;
+    std::optional<std::string> height;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string problem;
+        if (is(arg, "--overlay")) {
+            std::optional<std::string> overlay;
+            if (!TakeOptionValue(args, i, "--overlay", overlay, problem))
+                return fail(problem);
             if (request.overlays.size() == kMaxOverlays)
                 return fail("at most 2 overlays");
-            request.overlays.push_back(*value);
-            continue;
-        }
-        if (TakeOption(args, i, outOption, value)) {
-            if (!value)
-                return fail(outOption + " needs a file name");
-            request.out = *value;
-            continue;
-        }
-        if (!sizes && args[i] == "--portrait") {
+            request.overlays.push_back(*overlay);
+        } else if (is(arg, outOption)) {
+            if (!TakeOptionValue(args, i, outOption, request.out, problem))
+                return fail(problem);
+        } else if (!sizes && arg == "--portrait") {
             request.portrait = true;
-            ++i;
-            continue;
-        }
-        const bool isWidth = sizes && TakeOption(args, i, "--width", value);
-        if (isWidth || (sizes && TakeOption(args, i, "--height", value))) {
+        } else if (sizes && (is(arg, "--width") || is(arg, "--height"))) {
+            const bool isWidth = is(arg, "--width");
             const std::string name = isWidth ? "--width" : "--height";
-            std::optional<std::int64_t> n = value ? ParseCount(*value) : std::nullopt;
+            std::optional<std::string>& value = isWidth ? width : height;
+            if (!TakeOptionValue(args, i, name, value, problem))
+                return fail(problem);
+            std::optional<std::int64_t> n = ParseCount(*value);
             if (!n || *n < 1 || *n > kLargestSide)
                 return fail(name + " needs a number of pixels from 1 to 20000");
             (isWidth ? request.width : request.height) = *n;
-            continue;
-        }
-        if (args[i].starts_with("--"))
-            return fail("unknown option " + args[i]);
-        if (request.file)
+        } else if (arg.starts_with("--")) {
+            return fail("unknown option " + arg);
+        } else if (request.file) {
             return fail("one test file only (overlays go after --overlay)");
-        request.file = args[i++];
+        } else {
+            request.file = arg;
+        }
     }
     if (!request.file)
         return fail("no test file given");
