@@ -80,7 +80,9 @@ void CPrintCommands::PaintPages(QPrinter& printer, int first, int last, int copi
         report.SetLogo(view.Logo());
         PaintReport(report, printer, first, last, copies);
     }
-    view.update();
+    // The graph drawn elsewhere moved the renderer's plot; the page is laid
+    // out and drawn again before the mouse finds it.
+    view.OnUpdate();
 }
 
 void CPrintCommands::Print()
@@ -154,7 +156,7 @@ void CPrintCommands::CopyGraph()
         image = RenderGraphImage(view.Renderer(), settings_, doc.Main(), overlays, size);
     }
     QGuiApplication::clipboard()->setImage(image);
-    view.update();
+    view.OnUpdate();
 }
 
 CPrintCommands* InstallPrintCommands(CMainFrame& frame, const CAppInfo& settings)
