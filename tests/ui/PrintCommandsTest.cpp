@@ -28,8 +28,8 @@
 #include "settings/AppInfo.h"
 #include "support/DemoFiles.h"
 #include "support/MemorySettingsStore.h"
-#include "support/RecordingPrompter.h"
 #include "support/PdfText.h"
+#include "support/RecordingPrompter.h"
 #include "support/TempDir.h"
 
 namespace tkan {
@@ -47,8 +47,9 @@ QString ScreenshotFolder()
 class PrintCommandsTest : public ::testing::Test {
 protected:
     PrintCommandsTest()
-        : serial(prompter, ticks, pump), device(serial, nullptr, settings, prompter),
-          services{settings, store, recent, prompter, device, serial, ticks, pump},
+        : serial(prompter, ticks, pump),
+          device(serial, nullptr, settings, prompter), services{settings, store,  recent, prompter,
+                                                                device,   serial, ticks,  pump},
           doc(settings, prompter, recent, store)
     {
         settings.FilePath = dir.Path();

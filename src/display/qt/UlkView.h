@@ -34,14 +34,14 @@ public:
     void OnUpdate();
     // The header edits and the Notes column into the main record.
     void CommitEdits();
-
-    CDisplayTest& Renderer() { return renderer_; }
     ViewDocument& Document() { return doc_; }
     // The printed report's logo, read from the "LogoFile" setting when the
     // view is made; again after Application Setup changed it. Null when the
     // file is missing or holds no picture.
     void ReloadLogo();
     const CanvasImage* Logo() const { return logo_.get(); }
+
+    CDisplayTest& Renderer() { return renderer_; }
     // Held by page drawing, grid set-up and the mouse tracking on the graph.
     std::recursive_mutex& DisplayLock() { return displayLock_; }
 
