@@ -94,6 +94,8 @@ protected:
                 return false;
             offeredPages = print->maxPage();
             QPrinter* printer = print->printer();
+            suggestedFile = printer->outputFormat() == QPrinter::PdfFormat ? printer->outputFileName().toStdString()
+                                                                           : std::string();
             printer->setOutputFormat(QPrinter::PdfFormat);
             printer->setOutputFileName(QString::fromStdString(pdf));
             if (first > 0) {
@@ -119,6 +121,7 @@ protected:
     std::unique_ptr<CMainFrame> frame;
     CPrintCommands* commands = nullptr;
     int offeredPages = 0;
+    std::string suggestedFile;
 };
 
 TEST_F(PrintCommandsTest, PrinterIsMadeWhenFirstUsedAndKeepsTheUsersOrientation)
@@ -163,6 +166,10 @@ TEST_F(PrintCommandsTest, PrintCommitsTheEditsAndPrintsThePagesChosen)
     const std::string pdf = dir.File("static.pdf");
     PrintTo(pdf);
     EXPECT_EQ(offeredPages, 4);
+    // Without a printer the dialog prints to a file named after the test.
+    if (!suggestedFile.empty()) {
+        EXPECT_EQ(suggestedFile, dir.File("s.pdf"));
+    }
     std::vector<std::string> pages = test::PdfPages(pdf);
     ASSERT_EQ(pages.size(), 4u);
     EXPECT_NE(pages[0].find("COMPANY: Typed Company"), std::string::npos);

@@ -1,6 +1,8 @@
 #include "app/qt/PrintCommands.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QPageSetupDialog>
@@ -17,6 +19,7 @@
 #include "display/ViewDocument.h"
 #include "display/qt/GraphImage.h"
 #include "display/qt/UlkView.h"
+#include "platform/qt/QtText.h"
 #include "records/TestRecord.h"
 #include "reports/PrintedReport.h"
 #include "reports/qt/ReportPrinter.h"
@@ -100,6 +103,13 @@ void CPrintCommands::Print()
         const std::array<const TestRecord*, 2> overlays = doc.ShownOverlays();
         PrintedReport report(settings_, doc.Main(), overlays, view.Renderer());
         pages = CountReportPages(report, printer);
+    }
+    // Printing to a file: the test's name, in the test folder, rather than
+    // a "print.pdf" in the home folder.
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        const QString name = QFileInfo(FromWindows1252(doc.Main().header.fileName)).completeBaseName();
+        if (!name.isEmpty())
+            printer.setOutputFileName(QDir(FromPath(settings_.FilePath)).filePath(name + QStringLiteral(".pdf")));
     }
     QPrintDialog dialog(&printer, &frame_);
     dialog.setMinMax(1, pages);
