@@ -61,15 +61,18 @@ protected:
         report.DrawPage(canvas, page, index);
     }
 
-    // Texts of one row, left to right.
-    std::vector<RecordingCanvas::Text> Row(int y) const
+    // "x text" of each text on row y, left to right, joined by "|".
+    std::string Row(int y) const
     {
         std::vector<RecordingCanvas::Text> row;
         for (const RecordingCanvas::Text& t : canvas.texts)
             if (t.y == y)
                 row.push_back(t);
         std::sort(row.begin(), row.end(), [](const auto& a, const auto& b) { return a.x < b.x; });
-        return row;
+        std::string joined;
+        for (const RecordingCanvas::Text& t : row)
+            joined += (joined.empty() ? "" : "|") + std::to_string(t.x) + " " + t.text;
+        return joined;
     }
 
     bool HasTextAt(int x, int y, const std::string& text) const
@@ -179,40 +182,18 @@ TEST_F(PrintedReportTest, ReadingsTableOnItsTabStops)
     main->tempCorrected = true;
 
     Draw(*main, {}, 0);
-    std::vector<std::pair<int, std::string>> heading;
-    for (const auto& t : Row(170))
-        heading.push_back({t.x, t.text});
-    EXPECT_EQ(heading, (std::vector<std::pair<int, std::string>>{{30, "Test"},
-                                                                 {90, "Time"},
-                                                                 {174, "R1"},
-                                                                 {276, "R1s"},
-                                                                 {378, "R2"},
-                                                                 {480, "R2s"},
-                                                                 {582, "R3"},
-                                                                 {684, "R3s"},
-                                                                 {786, "Notes"}}));
-    // The label and the note start at their stops; the values end at theirs.
-    std::vector<std::pair<int, std::string>> row;
-    for (const auto& t : Row(180))
-        row.push_back({t.x, t.text});
-    EXPECT_EQ(row, (std::vector<std::pair<int, std::string>>{{30, " 1"},
-                                                             {120 - 48, "10:15:30"},
-                                                             {270 - 102, "1.5000 m-Ohm     "},
-                                                             {372 - 102, "1.6000 m-Ohm     "},
-                                                             {474 - 102, "250.00 u-Ohm     "},
-                                                             {576 - 102, "260.00 u-Ohm     "},
-                                                             {678 - 102, "2.5000 Ohms      "},
-                                                             {780 - 102, "2.6000 Ohms      "},
-                                                             {786, "first"}}));
+    EXPECT_EQ(Row(170), "30 Test|90 Time|174 R1|276 R1s|378 R2|480 R2s|582 R3|684 R3s|786 Notes");
+    // The label and the note start at their stops; the values (17
+    // characters, 102 units) end at theirs: 120, 270, 372, 474, 576, 678, 780.
+    EXPECT_EQ(Row(180),
+              "30  1|72 10:15:30|168 1.5000 m-Ohm     |270 1.6000 m-Ohm     |372 250.00 u-Ohm     |"
+              "474 260.00 u-Ohm     |576 2.5000 Ohms      |678 2.6000 Ohms      |786 first");
 
     // Uncorrected: the corrected columns stay empty.
     main->tempCorrected = false;
     Draw(*main, {}, 0);
-    std::vector<std::string> texts;
-    for (const auto& t : Row(180))
-        texts.push_back(t.text);
-    EXPECT_EQ(texts, (std::vector<std::string>{" 1", "10:15:30", "1.5000 m-Ohm     ", "250.00 u-Ohm     ",
-                                               "2.5000 Ohms      ", "first"}));
+    EXPECT_EQ(Row(180),
+              "30  1|72 10:15:30|168 1.5000 m-Ohm     |372 250.00 u-Ohm     |576 2.5000 Ohms      |786 first");
 }
 
 TEST_F(PrintedReportTest, OverlayPagesLabelTheirRowsByTheMainTestsTaps)
@@ -249,18 +230,8 @@ TEST_F(PrintedReportTest, DataPointsTableOnItsTabStopsWithoutFooter)
     dynamic.dataPoints[0] = {1.25, 1500, "tap 3", 0, 0};
 
     Draw(dynamic, {}, 1);
-    std::vector<std::pair<int, std::string>> texts;
-    for (int y : {170, 180})
-        for (const auto& t : Row(y))
-            texts.push_back({t.x, t.text});
-    EXPECT_EQ(texts, (std::vector<std::pair<int, std::string>>{{30, "Point"},
-                                                               {90, "Time"},
-                                                               {192, "Resistance"},
-                                                               {294, "Comment"},
-                                                               {30, "1"},
-                                                               {90, "1.250"},
-                                                               {192, "1.5000 m-Ohm     "},
-                                                               {294, "tap 3"}}));
+    EXPECT_EQ(Row(170), "30 Point|90 Time|192 Resistance|294 Comment");
+    EXPECT_EQ(Row(180), "30 1|90 1.250|192 1.5000 m-Ohm     |294 tap 3");
     EXPECT_EQ(canvas.FindText("TKAN Software Version: 1.13"), nullptr);
 }
 
@@ -273,7 +244,7 @@ TEST_F(PrintedReportTest, FooterCentredWithItsSecondLineFromTheSettings)
     EXPECT_EQ(canvas.fonts.back().face, "Courier New");
     EXPECT_EQ(canvas.fonts.back().weight, kFontBold);
     EXPECT_EQ(canvas.fonts.back().height, 10);
-    EXPECT_TRUE(Row(960).empty());
+    EXPECT_EQ(Row(960), "");
 
     settings.ReportFooterLine = "Footer line two";
     Draw(*main, {}, 0);
