@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Transitions.h"
 #include "records/TestRecord.h"
 #include "sim/RecordEncoder.h"
 
@@ -104,8 +105,15 @@ const DynamicTestFile& File()
     return file;
 }
 
-// Seconds per iteration of the last plain read, the yardstick of "x_read".
+// Seconds per iteration of the last plain read, the yardstick of "x_read",
+// and of the last load, that of "x_load".
 double plainReadSeconds = 0;
+double loadSeconds = 0;
+
+double SecondsPerIteration(const benchmark::State& state, Clock::duration elapsed)
+{
+    return std::chrono::duration<double>(elapsed).count() / static_cast<double>(state.iterations());
+}
 
 bool Ready(benchmark::State& state)
 {
@@ -117,8 +125,7 @@ bool Ready(benchmark::State& state)
 
 void Report(benchmark::State& state, Clock::duration elapsed, bool compareToRead)
 {
-    const double perIteration =
-        std::chrono::duration<double>(elapsed).count() / static_cast<double>(state.iterations());
+    const double perIteration = SecondsPerIteration(state, elapsed);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(File().Bytes()));
     state.counters["per_sample"] = benchmark::Counter(
         File().Samples(), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
@@ -169,7 +176,9 @@ void BM_LoadTestFile(benchmark::State& state)
         }
         benchmark::DoNotOptimize(record->resistanceMax);
     }
-    Report(state, Clock::now() - start, true);
+    const auto elapsed = Clock::now() - start;
+    Report(state, elapsed, true);
+    loadSeconds = SecondsPerIteration(state, elapsed);
 }
 
 // What opening a test costs the program: a new record (its 2 MiB working
@@ -231,6 +240,26 @@ void BM_ComputeDynamicRanges(benchmark::State& state)
     Report(state, Clock::now() - start, true);
 }
 
+// Finding and measuring every transition of a loaded record: it should
+// cost less than loading the record did ("x_load" under 1).
+void BM_AnalyseTransitions(benchmark::State& state)
+{
+    auto record = LoadedRecord(state);
+    if (!record)
+        return;
+    std::size_t found = 0;
+    const auto start = Clock::now();
+    for (auto _ : state) {
+        found = AnalyseTransitions(*record, {}).transitions.size();
+        benchmark::DoNotOptimize(found);
+    }
+    const auto elapsed = Clock::now() - start;
+    Report(state, elapsed, true);
+    state.counters["transitions"] = static_cast<double>(found);
+    if (loadSeconds > 0)
+        state.counters["x_load"] = SecondsPerIteration(state, elapsed) / loadSeconds;
+}
+
 }  // namespace
 
 // The plain read runs first so that the others can be set against it.
@@ -239,3 +268,4 @@ BENCHMARK(BM_LoadTestFile)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OpenAndDecode)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DecodeSamples)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ComputeDynamicRanges)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AnalyseTransitions)->Unit(benchmark::kMicrosecond);

@@ -12,6 +12,7 @@ packages=(
   fonts-dejavu-core
   clang libclang-rt-14-dev clang-format
   poppler-utils
+  appstream desktop-file-utils dpkg-dev libglib2.0-bin lintian man-db shared-mime-info
 )
 
 missing=()

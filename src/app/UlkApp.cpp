@@ -6,6 +6,7 @@
 #include "app/RecentFileList.h"
 #include "device/InstrumentContract.h"
 #include "device/SerialCom.h"
+#include "platform/Paths.h"
 #include "settings/AppInfo.h"
 
 namespace tkan {
@@ -63,10 +64,7 @@ std::string AbsolutePath(const std::string& path, const std::string& startFolder
 CUlkApp::CUlkApp(SettingsStore& store, CAppInfo& settings, RecentFileList& recent, CSerialCom& serial)
     : store_(store), settings_(settings), recent_(recent), serial_(serial)
 {
-    changeFolder = [](const std::string& folder) {
-        std::error_code ignored;
-        std::filesystem::current_path(folder, ignored);
-    };
+    changeFolder = SetCurrentFolder;
 }
 
 void CUlkApp::InitInstance(const std::string& startFolder, const std::string& programFolder,

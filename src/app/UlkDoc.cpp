@@ -1,6 +1,7 @@
 #include "app/UlkDoc.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 
 #include "app/RecentFileList.h"
@@ -158,6 +159,27 @@ int CUlkDoc::SaveAs()
     if (!ChooseName(target))
         return 0;
     return OnSaveDocument(target);
+}
+
+int CUlkDoc::OverlayTests(const std::function<std::optional<std::vector<std::string>>()>& choose)
+{
+    overlayCount = 0;
+    std::optional<std::vector<std::string>> files = choose ? choose() : std::nullopt;
+    if (files && files->size() > overlays_.size()) {
+        char text[96];
+        std::snprintf(text, sizeof text, kOverlayLimitText, static_cast<int>(overlays_.size()));
+        prompter_.Message(MessageStyle::Tkan, text);
+    } else if (files) {
+        for (const std::string& file : *files)
+            if (overlays_[static_cast<std::size_t>(overlayCount)]->LoadTestFile(file))
+                ++overlayCount;
+    }
+    // The time axis covers the longest of the records again.
+    if (host_) {
+        host_->InitialUpdate();
+        host_->UpdateAllViews();
+    }
+    return overlayCount;
 }
 
 void CUlkDoc::ToggleGraph()

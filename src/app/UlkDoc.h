@@ -1,8 +1,11 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/Commands.h"
 #include "display/ViewDocument.h"
@@ -23,6 +26,7 @@ inline constexpr char kTestFileExtension[] = ".test";
 inline constexpr char kTestFileFilter[] = "Test (*.test) |*.test||";
 inline constexpr char kOpenFailedText[] = "Failed to open document.";
 inline constexpr char kSaveFailedText[] = "Failed to save document.";
+inline constexpr char kOverlayLimitText[] = "A maximum of %d tests can be overlayed";
 
 // What the document asks of its window and view. Every call is optional for
 // a document without a window.
@@ -66,6 +70,12 @@ public:
     // "Save Test", "Overwrite" and Ctrl+S.
     int SaveTest() { return OnSaveDocument(pathName_); }
     int SaveAs();
+
+    // "Overlay Test": the overlays go first, then `choose` asks for the
+    // files (nothing: cancelled). One or two files load into the slots from
+    // the first, so a file that fails leaves no gap; more are refused.
+    // Returns the overlays now shown.
+    int OverlayTests(const std::function<std::optional<std::vector<std::string>>()>& choose);
 
     // "Graph/Results" for a static test.
     void ToggleGraph() override;

@@ -1,5 +1,8 @@
 #include "platform/Paths.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace tkan {
 
 std::string JoinPath(std::string_view folder, std::string_view name)
@@ -37,6 +40,12 @@ std::string WithDefaultExtension(const std::string& path, std::string_view exten
     if (FileNamePart(path).find('.') != std::string::npos)
         return path;
     return path + std::string(extension);
+}
+
+void SetCurrentFolder(const std::string& folder)
+{
+    std::error_code ignored;
+    std::filesystem::current_path(folder, ignored);
 }
 
 }  // namespace tkan

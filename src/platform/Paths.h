@@ -25,4 +25,8 @@ std::string FileStem(std::string_view path);
 // desktop's own save dialogs do; `extension` has its dot.
 std::string WithDefaultExtension(const std::string& path, std::string_view extension);
 
+// Makes a folder the process's current one; a folder that is not there
+// leaves the current one as it was.
+void SetCurrentFolder(const std::string& folder);
+
 }  // namespace tkan

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/Codepage.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "records/AtomicFile.h"
@@ -35,6 +36,8 @@ constexpr std::size_t kSamplesLengthField = 24;
 constexpr std::size_t kSamplesOffsetField = 28;
 constexpr std::size_t kFixedHeaderSize = 36;
 constexpr std::uint32_t kFirstVersionWithSamplesOffset = 3;
+// A sectioned file's header, block and data points fit in this.
+constexpr std::size_t kHeadReadSize = 4096;
 
 bool IsKnownMagic(const std::uint8_t* first4)
 {
@@ -169,6 +172,8 @@ public:
     std::size_t samplesLength = 0;
     // The section was there but no memory could be had for it.
     bool samplesOutOfMemory = false;
+    // The caller asked for everything but the samples.
+    bool samplesSkipped = false;
     // A trace buffer replaced while the file still reads from it is kept
     // here until the file is done with.
     std::vector<std::uint8_t> retiredSamples;
@@ -259,6 +264,11 @@ void FindSamplesSection(const std::uint8_t* fixed, std::size_t fileSize, std::si
 int LoadSamples(TestRecord& record, TestFileBytes& file, std::size_t from, std::size_t length)
 {
     DynamicTrace& trace = record.trace;
+    if (file.samplesSkipped) {
+        trace.samples.clear();
+        trace.sampleCount = trace.seconds = 0;
+        return 1;
+    }
     bool inTrace = file.samplesLength > 0 && from == file.samplesStart && length == file.samplesLength;
     if (!inTrace) {
         try {
@@ -280,21 +290,33 @@ int LoadSamples(TestRecord& record, TestFileBytes& file, std::size_t from, std::
     return 1;
 }
 
+// The file's name as a header text: names on the disk are UTF-8, header
+// texts Windows-1252.
+std::string FileNameText(const std::string& path)
+{
+    return Utf8ToCp1252(FileNamePart(path));
+}
+
 }  // namespace
 
-int TestRecord::LoadTestFile(const std::string& path)
+int TestRecord::LoadTestFile(const std::string& path, SampleLoading samples)
 {
     Reset();
     TraceRestamp restamp{trace};
-    header.fileName = FileNamePart(path);
+    header.fileName = FileNameText(path);
 
     FileHandle handle(path);
     if (!handle.IsOpen())
         return 0;
+    // The file's first bytes in one read: the fixed header, and for most
+    // files everything before the samples, so that a listing of many files
+    // reads each of them once.
+    std::uint8_t head[kHeadReadSize];
+    std::size_t headGot = 0;
+    if (!handle.ReadAt(0, head, sizeof head, headGot))
+        headGot = 0;  // not one of the magics, then
     std::uint8_t fixed[kFixedHeaderSize] = {};
-    std::size_t fixedGot = 0;
-    if (!handle.ReadAt(0, fixed, sizeof fixed, fixedGot))
-        std::memset(fixed, 0, sizeof fixed);  // not one of the magics, then
+    std::memcpy(fixed, head, std::min(headGot, sizeof fixed));
 
     if (HasTextTestName(header.fileName) && !IsKnownMagic(fixed)) {
         if (!LoadResultsTextFile(path))
@@ -327,13 +349,31 @@ int TestRecord::LoadTestFile(const std::string& path)
         return 0;
     }
     std::size_t got = 0;
-    if (!handle.ReadAt(0, before.data(), before.size(), got))
+    if (before.size() <= headGot) {
+        if (!before.empty())
+            std::memcpy(before.data(), head, before.size());
+        got = before.size();
+    } else if (!handle.ReadAt(0, before.data(), before.size(), got)) {
         return 0;
+    }
     file.Add(0, before.data(), got);
     size = got;
     bool complete = got == before.size();
 
-    if (complete && samplesLength > 0) {
+    std::vector<std::uint8_t> samplesHead;
+    if (complete && samplesLength > 0 && samples == SampleLoading::Skip) {
+        // The old layout's record block reaches into its samples section;
+        // that much of the section is still read.
+        const std::size_t blockEnd = kOldLayoutRecordOffset + kRecordBlockSize;
+        if (samplesStart < blockEnd) {
+            samplesHead.resize(std::min(samplesLength, blockEnd - samplesStart));
+            if (!handle.ReadAt(samplesStart, samplesHead.data(), samplesHead.size(), got))
+                return 0;
+            file.Add(samplesStart, samplesHead.data(), got);
+        }
+        file.samplesSkipped = true;
+        size = samplesEnd;
+    } else if (complete && samplesLength > 0) {
         try {
             trace.samples.resize(samplesLength);
         } catch (const std::bad_alloc&) {
@@ -350,18 +390,17 @@ int TestRecord::LoadTestFile(const std::string& path)
             complete = got == samplesLength;
         }
         size = complete ? samplesEnd : samplesStart + got;
-
-        if (complete && samplesEnd < fileSize) {
-            try {
-                after.resize(fileSize - samplesEnd);
-            } catch (const std::bad_alloc&) {
-                return 0;
-            }
-            if (!handle.ReadAt(samplesEnd, after.data(), after.size(), got))
-                return 0;
-            file.Add(samplesEnd, after.data(), got);
-            size = samplesEnd + got;
+    }
+    if (complete && samplesLength > 0 && samplesEnd < fileSize) {
+        try {
+            after.resize(fileSize - samplesEnd);
+        } catch (const std::bad_alloc&) {
+            return 0;
         }
+        if (!handle.ReadAt(samplesEnd, after.data(), after.size(), got))
+            return 0;
+        file.Add(samplesEnd, after.data(), got);
+        size = samplesEnd + got;
     }
     file.SetSize(size);
 
@@ -579,7 +618,7 @@ int TestRecord::SaveTestFile(const std::string& path)
     std::vector<std::uint8_t> bytes = SerializeTestFile();
     if (!WriteFileAtomically(path, bytes.data(), bytes.size()))
         return 0;
-    header.fileName = FileNamePart(path);
+    header.fileName = FileNameText(path);
     if (autoExportAfterSave)
         autoExportAfterSave(*this);
     return 1;

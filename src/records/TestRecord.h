@@ -115,6 +115,10 @@ struct TraceRestamp {
 // then a save exports nothing.
 using AutoExportHook = std::function<void(const class TestRecord&)>;
 
+// Whether a load reads a dynamic test's samples. A listing of test files
+// shows only header fields, and the samples are nearly all of a file's bytes.
+enum class SampleLoading { All, Skip };
+
 // One test in memory, whatever its origin: a test file, a record received
 // from the instrument or a results text.
 class TestRecord {
@@ -177,7 +181,9 @@ public:
     void ComputeStaticRanges();
 
     // Test files (sectioned, old and plain-text layouts). 1 = success.
-    int LoadTestFile(const std::string& path);
+    // With SampleLoading::Skip the trace stays empty (no samples, no
+    // ranges); everything else loads as usual.
+    int LoadTestFile(const std::string& path, SampleLoading samples = SampleLoading::All);
     int SaveTestFile(const std::string& path);
     int BuildFromInstrument(const std::uint8_t* bytes, std::size_t length);
     int ParseRecordBlock(const std::uint8_t* block, std::size_t length);

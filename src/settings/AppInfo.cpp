@@ -222,4 +222,13 @@ void CAppInfo::LoadExporterSettings(SettingsStore& store, const std::string& pro
     tempFolder += kPathSeparator;
 }
 
+void CAppInfo::SaveExporterSettings(SettingsStore& store) const
+{
+    store.WriteNumber(kSettingsSection, "AutoExportXml", AsFlag(AutoExportXml));
+    store.WriteNumber(kSettingsSection, "AutoExportExcel", AsFlag(AutoExportExcel));
+    store.WriteNumber(kSettingsSection, "AutoExportPdf", AsFlag(AutoExportPdf));
+    store.WriteText(kSettingsSection, "AutoExportFolder", AutoExportFolder);
+    store.Flush();
+}
+
 }  // namespace tkan

@@ -69,6 +69,10 @@ public:
     // or empty "InstallDir" is `programFolder`, the folder of the running
     // program; the exporter path and temporary folder derive from it.
     void LoadExporterSettings(SettingsStore& store, const std::string& programFolder);
+    // Application Setup edits the exporter's switches and folder, so that
+    // nobody has to edit the settings by hand; "InstallDir" stays as
+    // installed.
+    void SaveExporterSettings(SettingsStore& store) const;
 
     int USBEnable = 1;
     int ComPort = 1;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -279,6 +280,47 @@ TEST_F(UlkDocTest, TheViewsQuestionsFollowTheRecordsAndTheSwitch)
     EXPECT_TRUE(doc.GraphShown());
     doc.ToggleGraph();
     EXPECT_FALSE(doc.GraphShown());
+}
+
+TEST_F(UlkDocTest, OverlaysLoadFromTheFirstSlotAndTooManyOrCancelLeaveNone)
+{
+    ASSERT_EQ(doc.OpenDocumentFile(Demo("main.test", DemoKind::Dynamic)), 1);
+    DemoParameters longer;
+    longer.seconds = 3;
+    const std::string second = dir.File("long.test");
+    ASSERT_EQ(WriteDemoTest(second, DemoKind::Dynamic, longer), 1);
+    const std::string damaged = dir.File("damaged.test");
+    test::WriteFileText(damaged, "not a test");
+    using Files = std::optional<std::vector<std::string>>;
+
+    // A first file that does not load leaves no gap before the second.
+    int views = host.initialUpdates;
+    EXPECT_EQ(doc.OverlayTests([&] { return Files{{damaged, second}}; }), 1);
+    EXPECT_EQ(doc.overlayCount, 1);
+    ASSERT_NE(doc.ShownOverlays()[0], nullptr);
+    EXPECT_EQ(doc.ShownOverlays()[0]->header.fileName, "long.test");
+    EXPECT_EQ(doc.LargestSampleCount(), 6000);
+    // The view takes the longer time axis.
+    EXPECT_EQ(host.initialUpdates, views + 1);
+    EXPECT_TRUE(prompter.shown.empty());
+
+    EXPECT_EQ(doc.OverlayTests([&] { return Files{{second, second}}; }), 2);
+
+    // Three are refused, and the two shown before are gone.
+    EXPECT_EQ(doc.OverlayTests([&] { return Files{{second, second, second}}; }), 0);
+    EXPECT_EQ(prompter.Texts(), std::vector<std::string>{"A maximum of 2 tests can be overlayed"});
+    EXPECT_EQ(doc.ShownOverlays()[0], nullptr);
+
+    // The overlays are gone while the operator chooses, and Cancel keeps it so.
+    ASSERT_EQ(doc.OverlayTests([&] { return Files{{second}}; }), 1);
+    int countWhileChoosing = -1;
+    EXPECT_EQ(doc.OverlayTests([&] {
+        countWhileChoosing = doc.overlayCount;
+        return Files{};
+    }),
+              0);
+    EXPECT_EQ(countWhileChoosing, 0);
+    EXPECT_EQ(doc.ShownOverlays()[0], nullptr);
 }
 
 }  // namespace

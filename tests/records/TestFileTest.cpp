@@ -545,6 +545,20 @@ TEST_F(TestFiles, StaticRecordsRoundTrip)
     original.ApplyCorrection();
     ASSERT_EQ(original.SaveTestFile(dir.File("s.tst-rkz")), 1);
     EXPECT_EQ(original.header.fileName, "s.tst-rkz");
+    // Names on the disk are UTF-8; the header keeps its texts in Windows-1252.
+    ASSERT_EQ(original.SaveTestFile(dir.File("Pr\xC3\xBC"
+                                             "fung.tst-rkz")),
+              1);
+    EXPECT_EQ(original.header.fileName,
+              "Pr\xFC"
+              "fung.tst-rkz");
+    TestRecord named;
+    ASSERT_EQ(named.LoadTestFile(dir.File("Pr\xC3\xBC"
+                                          "fung.tst-rkz")),
+              1);
+    EXPECT_EQ(named.header.fileName,
+              "Pr\xFC"
+              "fung.tst-rkz");
 
     TestRecord back;
     ASSERT_EQ(back.LoadTestFile(dir.File("s.tst-rkz")), 1);

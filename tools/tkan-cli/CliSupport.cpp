@@ -116,4 +116,21 @@ bool LoadRecord(const std::string& path, TestRecord& record, Prompter& prompter)
     return false;
 }
 
+bool TakeOption(std::span<const std::string> args, std::size_t& i, const std::string& name,
+                std::optional<std::string>& value)
+{
+    const std::string& arg = args[i];
+    if (arg == name) {
+        value = i + 1 < args.size() ? std::optional<std::string>(args[i + 1]) : std::nullopt;
+        i += 2;
+        return true;
+    }
+    if (arg.starts_with(name + "=")) {
+        value = arg.substr(name.size() + 1);
+        i += 1;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace tkan::cli

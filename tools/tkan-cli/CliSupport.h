@@ -31,6 +31,10 @@ int FinishOutput(int exitCode);
 // false with the problem when the value is missing, empty or given twice.
 bool TakeOptionValue(std::span<const std::string> args, std::size_t& i, const std::string& name,
                      std::optional<std::string>& into, std::string& problem);
+// "--name N" or "--name=N" at args[i]: true when it is that option, with
+// `value` absent when the value is missing; advances `i` past what it used.
+bool TakeOption(std::span<const std::string> args, std::size_t& i, const std::string& name,
+                std::optional<std::string>& value);
 
 // A count or index given on the command line: decimal digits only.
 std::optional<std::int64_t> ParseCount(std::string_view text);

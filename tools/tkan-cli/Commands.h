@@ -30,6 +30,7 @@ int RunDownload(const Command& self, std::span<const std::string> args);
 // Built only with Qt, which draws the pages and the picture.
 int RunPrint(const Command& self, std::span<const std::string> args);
 int RunGraph(const Command& self, std::span<const std::string> args);
+int RunTransitions(const Command& self, std::span<const std::string> args);
 
 // Prints "tkan-cli: <problem>" and the command's usage line on standard
 // error; returns kExitUsage.

@@ -18,6 +18,8 @@ constexpr Command kCommands[] = {
     {"list", "[--device PATH | --usb]", "list the records stored on the instrument", RunList},
     {"download", "N [N ...] [--device PATH | --usb] --out DIR [--prefix P]",
      "save stored records as <prefix><N>.test files in DIR", RunDownload},
+    {"transitions", "FILE [--threshold PCT] [--format csv|json]",
+     "measure the transitions of a dynamic test (CSV or JSON)", RunTransitions},
 #ifdef TKAN_CLI_WITH_QT
     {"print", "FILE [--overlay FILE]... --pdf OUT.pdf [--portrait]",
      "write the printed report as a PDF (landscape unless --portrait)", RunPrint},

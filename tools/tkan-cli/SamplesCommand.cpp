@@ -14,24 +14,6 @@ namespace {
 // samples) never sits whole in memory as text.
 constexpr std::size_t kFlushAt = 1 << 16;
 
-// "--name N" or "--name=N"; advances `i` past what it used.
-bool TakeOption(std::span<const std::string> args, std::size_t& i, const std::string& name,
-                std::optional<std::string>& value)
-{
-    const std::string& arg = args[i];
-    if (arg == name) {
-        value = i + 1 < args.size() ? std::optional<std::string>(args[i + 1]) : std::nullopt;
-        i += 2;
-        return true;
-    }
-    if (arg.starts_with(name + "=")) {
-        value = arg.substr(name.size() + 1);
-        i += 1;
-        return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 int RunSamples(const Command& self, std::span<const std::string> args)

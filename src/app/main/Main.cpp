@@ -16,6 +16,7 @@
 #include "app/RecentFileList.h"
 #include "app/UlkApp.h"
 #include "app/UlkDoc.h"
+#include "app/qt/FileCommands.h"
 #include "app/qt/MainFrame.h"
 #include "app/qt/PrintCommands.h"
 #include "app/qt/TestingCommands.h"
@@ -121,6 +122,8 @@ int main(int argc, char** argv)
 
     // The test-run and retrieval dialogs; what they saved opens as the document.
     tkan::InstallTestingCommands(frame, testing);
+    // Recall, overlays and Application Setup.
+    tkan::InstallFileCommands(frame, doc, services, app.Simulated());
     // Print, preview, page setup and the graph onto the clipboard.
     tkan::InstallPrintCommands(frame, settings);
 
