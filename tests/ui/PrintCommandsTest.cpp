@@ -20,6 +20,7 @@
 #include "app/AppServices.h"
 #include "app/RecentFileList.h"
 #include "app/UlkDoc.h"
+#include "app/qt/FileCommands.h"
 #include "app/qt/MainFrame.h"
 #include "device/RovaDevice.h"
 #include "device/SerialCom.h"
@@ -124,7 +125,7 @@ protected:
     std::string suggestedFile;
 };
 
-TEST_F(PrintCommandsTest, PrinterIsMadeWhenFirstUsedAndKeepsTheUsersOrientation)
+TEST_F(PrintCommandsTest, PrinterIsMadeWhenFirstUsedAndKeepsTheUsersOrientationUntilSetup)
 {
     ASSERT_EQ(frame->OpenDocumentFile(Demo("d.tst-tkan", DemoKind::Dynamic)), 1);
     EXPECT_EQ(commands->Printer(), nullptr);
@@ -139,11 +140,15 @@ TEST_F(PrintCommandsTest, PrinterIsMadeWhenFirstUsedAndKeepsTheUsersOrientation)
     commands->Printer()->setPageOrientation(QPageLayout::Portrait);
     ASSERT_TRUE(frame->RunCommand(CommandId::PrintSetup));
     EXPECT_EQ(commands->Printer()->pageLayout().orientation(), QPageLayout::Portrait);
-    commands->ApplyOrientationSetting();
+    AfterSettingsApplied(*frame);
     EXPECT_EQ(commands->Printer()->pageLayout().orientation(), QPageLayout::Landscape);
+    // Setup accepted with portrait and a logo file that is gone.
+    ASSERT_NE(frame->View().Logo(), nullptr);
     settings.Orientation = 1;
-    commands->ApplyOrientationSetting();
+    settings.LogoFile = dir.File("gone.bmp");
+    AfterSettingsApplied(*frame);
     EXPECT_EQ(commands->Printer()->pageLayout().orientation(), QPageLayout::Portrait);
+    EXPECT_EQ(frame->View().Logo(), nullptr);
 }
 
 TEST_F(PrintCommandsTest, PrintCommitsTheEditsAndPrintsThePagesChosen)
