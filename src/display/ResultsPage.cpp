@@ -197,6 +197,19 @@ ScreenPageLayout DrawScreenPage(Canvas& canvas, const Rect& client, const CAppIn
     return layout;
 }
 
+void ResetForNewTest(CDisplayTest& renderer, const TestRecord& main, std::span<const TestRecord* const> overlays,
+                     bool testLoaded)
+{
+    renderer.Reset();
+    if (!testLoaded || !main.IsDynamic())
+        return;
+    double end = main.trace.seconds;
+    for (const TestRecord* overlay : overlays)
+        if (overlay)
+            end = std::max(end, static_cast<double>(overlay->trace.seconds));
+    renderer.timeEnd = end;
+}
+
 int ResultsGridColumnCount(const TestRecord& record)
 {
     return record.textForm ? 6 : 8;

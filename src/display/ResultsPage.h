@@ -68,6 +68,11 @@ ScreenPageLayout DrawScreenPage(Canvas& canvas, const Rect& client, const CAppIn
                                 std::span<const TestRecord* const> overlays, bool testLoaded, bool graphShown,
                                 CDisplayTest& renderer);
 
+// The renderer for a newly opened test: the keys' modes and the zoom undone,
+// and a dynamic test shown from its start to the end of its longest record.
+void ResetForNewTest(CDisplayTest& renderer, const TestRecord& main, std::span<const TestRecord* const> overlays,
+                     bool testLoaded);
+
 // The results grid of a static test, as texts.
 struct ResultsGridContents {
     int columnCount = 0;

@@ -35,6 +35,15 @@ struct TextMetrics {
     int averageWidth = 0;  // average character width
 };
 
+// A picture the platform loaded (the printed report's logo); only a canvas
+// of the same platform can draw it.
+class CanvasImage {
+public:
+    virtual ~CanvasImage() = default;
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+};
+
 // Font weights on the usual 100..900 scale.
 inline constexpr int kFontNormal = 400;
 inline constexpr int kFontBold = 700;
@@ -97,6 +106,14 @@ public:
     virtual void SetTextBackground(CanvasColour colour, bool opaque) = 0;
     // (x, y) is the top left corner of the text's cell.
     virtual void DrawText(int x, int y, std::string_view text) = 0;
+
+    // Draws `image` scaled into `target`. A canvas that cannot draw the
+    // picture leaves the place empty.
+    virtual void DrawImage(const Rect& target, const CanvasImage& image)
+    {
+        (void)target;
+        (void)image;
+    }
 
     // In exclusive-or mode a second drawing of the same line restores what
     // was under it: the moving cursor relies on that.

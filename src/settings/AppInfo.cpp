@@ -170,6 +170,7 @@ void CAppInfo::Load(SettingsStore& store, const std::string& startFolder)
     for (int n = 1; n <= kGraphCount; ++n)
         ReadGraph(store, n, graphs[static_cast<std::size_t>(n - 1)]);
     ComDevice = store.ReadText(kSettingsSection, "ComDevice", "");
+    ReportFooterLine = store.ReadText(kSettingsSection, "ReportFooterLine", "");
 
     if (LogoFile.empty())
         LogoFile = JoinPath(startFolder, "report_logo.bmp");
@@ -198,6 +199,7 @@ void CAppInfo::Save(SettingsStore& store) const
     for (int n = 1; n <= kGraphCount; ++n)
         WriteGraph(store, n, graphs[static_cast<std::size_t>(n - 1)]);
     store.WriteText(kSettingsSection, "ComDevice", ComDevice);
+    store.WriteText(kSettingsSection, "ReportFooterLine", ReportFooterLine);
     store.Flush();
 }
 

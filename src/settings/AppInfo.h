@@ -108,6 +108,10 @@ public:
     // empty = by number.
     std::string ComDevice;
 
+    // The printed report's second footer line (the maker's address, say);
+    // empty prints the version line alone.
+    std::string ReportFooterLine;
+
     std::string InstallDir;
     int AutoExportXml = 0;
     int AutoExportExcel = 0;

@@ -34,6 +34,7 @@ std::vector<std::string> WithGraphs(std::vector<std::string> names)
         for (const std::string& name : GraphNames(n))
             names.push_back(name);
     names.push_back("ComDevice");
+    names.push_back("ReportFooterLine");
     return names;
 }
 
@@ -55,6 +56,7 @@ TEST(AppInfoTest, FirstStartTakesTheDefaults)
     EXPECT_EQ(info.AutoExportDir, kStart);
     EXPECT_EQ(info.LogoFile, "/home/op/tests/report_logo.bmp");
     EXPECT_EQ(info.ComDevice, "");
+    EXPECT_EQ(info.ReportFooterLine, "");
     EXPECT_EQ(info.crForeGround, 0x000000u);
     EXPECT_EQ(info.crBackground, 0xC8C8C8u);
     EXPECT_EQ(info.crGraphBG, 0xC8C8C8u);

@@ -42,6 +42,10 @@ public:
         int weight;
         int height;
     };
+    struct Picture {
+        Rect rect;
+        int width, height;  // of the picture drawn
+    };
     struct Poly {
         std::vector<Point> points;
         Pen pen;
@@ -89,6 +93,10 @@ public:
         texts.push_back({x, y, std::string(text), textColour});
     }
     void SetXorMode(bool on) override { xorMode = on; }
+    void DrawImage(const Rect& rect, const CanvasImage& image) override
+    {
+        pictures.push_back({rect, image.Width(), image.Height()});
+    }
 
     // Queries.
     const Text* FindText(std::string_view text) const
@@ -141,6 +149,7 @@ public:
         boxes.clear();
         fills.clear();
         texts.clear();
+        pictures.clear();
     }
 
     TextMetrics metrics;
@@ -159,6 +168,7 @@ public:
     std::vector<Box> boxes;
     std::vector<Fill> fills;
     std::vector<Text> texts;
+    std::vector<Picture> pictures;
 };
 
 }  // namespace tkan

@@ -27,11 +27,11 @@ void ReportError(const std::string& text);
 void WriteOutput(std::string_view text);
 int FinishOutput(int exitCode);
 
-// "--name VALUE" (moving `i` past the value) or "--name=VALUE" at args[i];
-// false with the problem when the value is missing, empty or given twice.
 // Whether args[i] is the option `name`, as "--name" or "--name=VALUE".
 bool IsOption(const std::string& arg, const std::string& name);
 
+// "--name VALUE" (moving `i` past the value) or "--name=VALUE" at args[i];
+// false with the problem when the value is missing, empty or given twice.
 bool TakeOptionValue(std::span<const std::string> args, std::size_t& i, const std::string& name,
                      std::optional<std::string>& into, std::string& problem);
 

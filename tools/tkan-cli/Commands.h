@@ -27,6 +27,9 @@ int RunSamples(const Command& self, std::span<const std::string> args);
 int RunDemo(const Command& self, std::span<const std::string> args);
 int RunList(const Command& self, std::span<const std::string> args);
 int RunDownload(const Command& self, std::span<const std::string> args);
+// Built only with Qt, which draws the pages and the picture.
+int RunPrint(const Command& self, std::span<const std::string> args);
+int RunGraph(const Command& self, std::span<const std::string> args);
 int RunTransitions(const Command& self, std::span<const std::string> args);
 int RunExport(const Command& self, std::span<const std::string> args);
 

@@ -22,6 +22,12 @@ constexpr Command kCommands[] = {
      "measure the transitions of a dynamic test (CSV or JSON)", RunTransitions},
     {"export", "FILE [FILE ...] --format xlsx|xml|comtrade|csv --out DIR",
      "write each test to DIR as <name>.xlsx, .xml, .cfg and .dat (COMTRADE) or .csv (samples)", RunExport},
+#ifdef TKAN_CLI_WITH_QT
+    {"print", "FILE [--overlay FILE]... --pdf OUT.pdf [--portrait]",
+     "write the printed report as a PDF (landscape unless --portrait)", RunPrint},
+    {"graph", "FILE [--overlay FILE]... --png OUT.png [--width W] [--height H]",
+     "write the graph as a PNG picture (1200 x 800 unless given)", RunGraph},
+#endif
 };
 
 constexpr const char* kGeneralUsage = "usage: tkan-cli COMMAND [ARGUMENTS] (tkan-cli --help lists the commands)";

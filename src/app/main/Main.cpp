@@ -19,6 +19,7 @@
 #include "app/qt/ExportCommands.h"
 #include "app/qt/FileCommands.h"
 #include "app/qt/MainFrame.h"
+#include "app/qt/PrintCommands.h"
 #include "app/qt/TestingCommands.h"
 #include "device/HidTransport.h"
 #include "device/RovaDevice.h"
@@ -134,6 +135,8 @@ int main(int argc, char** argv)
     tkan::InstallTestingCommands(frame, testing);
     // Recall, overlays and Application Setup.
     tkan::InstallFileCommands(frame, doc, services, app.Simulated());
+    // Print, preview, page setup and the graph onto the clipboard.
+    tkan::InstallPrintCommands(frame, settings);
 
     // A file that was named but does not load ends the program, after the
     // loader has said why.

@@ -9,7 +9,9 @@
 #include "app/UlkDoc.h"
 #include "app/qt/AppSetupDialog.h"
 #include "app/qt/MainFrame.h"
+#include "app/qt/PrintCommands.h"
 #include "device/SerialPorts.h"
+#include "display/qt/UlkView.h"
 #include "platform/Paths.h"
 #include "testlist/qt/OpenTestDialog.h"
 
@@ -17,6 +19,9 @@ namespace tkan {
 
 void AfterSettingsApplied(CMainFrame& frame)
 {
+    frame.View().ReloadLogo();
+    if (auto* printing = frame.findChild<CPrintCommands*>())
+        printing->ApplyOrientationSetting();
     frame.UpdateAllViews();
 }
 

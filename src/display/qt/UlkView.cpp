@@ -20,6 +20,7 @@
 #include "display/qt/GraphHelpDialog.h"
 #include "display/qt/KeptPage.h"
 #include "platform/qt/QtCanvas.h"
+#include "platform/qt/QtImage.h"
 #include "platform/qt/QtText.h"
 #include "records/TestRecord.h"
 #include "settings/AppInfo.h"
@@ -97,6 +98,12 @@ CUlkView::CUlkView(ViewDocument& doc, const CAppInfo& settings, Prompter& prompt
     grid_->horizontalHeader()->setStretchLastSection(true);
     grid_->setSortingEnabled(false);
     grid_->hide();
+    ReloadLogo();
+}
+
+void CUlkView::ReloadLogo()
+{
+    logo_ = LoadImageFile(settings_.LogoFile);
 }
 
 void CUlkView::OnInitialUpdate()
@@ -235,15 +242,8 @@ void CUlkView::ApplyLayout(const ScreenPageLayout& layout)
 void CUlkView::SetupGrid()
 {
     std::lock_guard lock(displayLock_);
-    renderer_.Reset();
     const TestRecord& main = doc_.Main();
-    if (doc_.TestLoaded() && main.IsDynamic()) {
-        double end = main.trace.seconds;
-        for (const TestRecord* overlay : doc_.ShownOverlays())
-            if (overlay)
-                end = std::max(end, static_cast<double>(overlay->trace.seconds));
-        renderer_.timeEnd = end;
-    }
+    ResetForNewTest(renderer_, main, doc_.ShownOverlays(), doc_.TestLoaded());
     if (!doc_.TestLoaded() || main.IsDynamic()) {
         grid_->hide();
         notesColumn_ = -1;

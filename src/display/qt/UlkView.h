@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "display/DisplayTest.h"
 #include "display/GraphInteraction.h"
 #include "display/ResultsPage.h"
+#include "platform/qt/QtImage.h"
 
 class QLineEdit;
 class QTableWidget;
@@ -36,6 +38,12 @@ public:
     void OnUpdate();
     // The header edits and the Notes column into the main record.
     void CommitEdits();
+    ViewDocument& Document() { return doc_; }
+    // The printed report's logo, read from the "LogoFile" setting when the
+    // view is made; again after Application Setup changed it. Null when the
+    // file is missing or holds no picture.
+    void ReloadLogo();
+    const CanvasImage* Logo() const { return logo_.get(); }
 
     CDisplayTest& Renderer() { return renderer_; }
     GraphInteraction& Graph() { return graph_; }
@@ -102,6 +110,7 @@ private:
     QTableWidget* grid_ = nullptr;
     int notesColumn_ = -1;
     ScreenPageLayout layout_;
+    std::unique_ptr<QtImage> logo_;
 };
 
 }  // namespace tkan

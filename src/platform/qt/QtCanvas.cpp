@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/qt/QtImage.h"
 #include "platform/qt/QtText.h"
 
 namespace tkan {
@@ -35,7 +36,12 @@ void QtCanvas::SetPen(CanvasColour colour, int width)
     penWidth = width;
     // Width 0 or 1 is the device's thinnest line, as on a Windows device
     // context; wider pens are in device units.
-    pen = QPen(ToQColor(colour), width <= 1 ? 0 : width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    // A wide pen reaches half its width past a line's ends, as the Windows
+    // pens the graph was drawn with do: a level stretch of a trace, drawn as
+    // one short upright line a column, is then as thick as the pen and not
+    // one device unit (a hairline on a printer).
+    pen = QPen(ToQColor(colour), width <= 1 ? 0 : width, Qt::SolidLine, width <= 1 ? Qt::FlatCap : Qt::SquareCap,
+               Qt::MiterJoin);
     painter.setPen(pen);
 }
 
@@ -106,10 +112,13 @@ void QtCanvas::LineTo(int x, int y)
     // graph draws one a pixel column.
     const int w = penWidth;
     if (!xorMode && w >= 2 && w % 2 == 0 && (end.x() == position.x() || end.y() == position.y())) {
+        const int h = w / 2;
         if (end.x() == position.x())
-            painter.fillRect(QRect(x - w / 2, std::min(y, position.y()), w, std::abs(y - position.y())), pen.color());
+            painter.fillRect(QRect(x - h, std::min(y, position.y()) - h, w, std::abs(y - position.y()) + w),
+                             pen.color());
         else
-            painter.fillRect(QRect(std::min(x, position.x()), y - w / 2, std::abs(x - position.x()), w), pen.color());
+            painter.fillRect(QRect(std::min(x, position.x()) - h, y - h, std::abs(x - position.x()) + w, w),
+                             pen.color());
     } else {
         painter.drawLine(position, end);
     }
@@ -136,7 +145,7 @@ void QtCanvas::ColumnLines(std::span<const ColumnSpan> spans)
         const int top = std::min(start.y0, start.y1);
         const int height = std::abs(start.y1 - start.y0);
         if (height > 0)
-            columnRects.push_back(QRect(start.x - w / 2, top, spans[end - 1].x - start.x + w, height));
+            columnRects.push_back(QRect(start.x - w / 2, top - w / 2, spans[end - 1].x - start.x + w, height + w));
         i = end;
     }
     // All of them in one call, filled with the pen's colour and no outline.
@@ -212,6 +221,17 @@ void QtCanvas::DrawText(int x, int y, std::string_view text)
     painter.setPen(textColour);
     painter.drawText(QPoint(x, y + metrics.ascent()), string);
     painter.setPen(pen);
+}
+
+void QtCanvas::DrawImage(const Rect& target, const CanvasImage& image)
+{
+    const auto* picture = dynamic_cast<const QtImage*>(&image);
+    if (!picture || target.empty())
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(QRect(target.left, target.top, target.width(), target.height()), picture->image);
+    painter.restore();
 }
 
 void QtCanvas::SetXorMode(bool on)

@@ -43,6 +43,8 @@ public:
     void DrawText(int x, int y, std::string_view text) override;
 
     void SetXorMode(bool on) override;
+    // Pictures of the Qt canvas (QtImage) only.
+    void DrawImage(const Rect& target, const CanvasImage& image) override;
 
     // The family a Windows face name stands for on this system.
     static QString FamilyFor(std::string_view face);
