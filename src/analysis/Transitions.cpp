@@ -4,9 +4,12 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <string>
 
 #include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 
 namespace tkan {
 
@@ -159,6 +162,34 @@ void Judge(std::vector<Transition>& transitions, const TransitionSettings& setti
 }
 
 }  // namespace
+
+namespace {
+
+std::optional<double> NumberIn(const std::string& text)
+{
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    const double value = std::strtod(begin, &end);
+    while (end && (*end == ' ' || *end == '\t'))
+        ++end;
+    if (end == begin || *end != '\0' || !std::isfinite(value) || value < 0)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+TransitionSettings TransitionSettingsFrom(const CAppInfo& settings)
+{
+    TransitionSettings out;
+    const std::optional<double> threshold = NumberIn(settings.TransitionThreshold);
+    if (threshold && *threshold > 0 && *threshold < 100)
+        out.thresholdPct = *threshold;
+    out.maxDurationMs = NumberIn(settings.TransitionMaxMs);
+    out.maxRipplePct = NumberIn(settings.TransitionMaxRipple);
+    out.maxSlopeAPerS = NumberIn(settings.TransitionMaxSlope);
+    return out;
+}
 
 std::optional<double> Transition::ResistanceChange() const
 {

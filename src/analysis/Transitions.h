@@ -6,6 +6,7 @@
 
 namespace tkan {
 
+class CAppInfo;
 class TestRecord;
 
 // What makes a dip of the test current a transition, and the limits a
@@ -16,6 +17,10 @@ struct TransitionSettings {
     std::optional<double> maxRipplePct;
     std::optional<double> maxSlopeAPerS;
 };
+
+// The settings' texts as numbers: a threshold that is not a percentage
+// above 0 and below 100 is the default, a limit that is not a number none.
+TransitionSettings TransitionSettingsFrom(const CAppInfo& settings);
 
 // One operation of the diverter switch as the test current shows it.
 // Resistances are micro-ohms, currents amperes, times seconds.

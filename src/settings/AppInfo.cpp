@@ -171,6 +171,10 @@ void CAppInfo::Load(SettingsStore& store, const std::string& startFolder)
         ReadGraph(store, n, graphs[static_cast<std::size_t>(n - 1)]);
     ComDevice = store.ReadText(kSettingsSection, "ComDevice", "");
     ReportFooterLine = store.ReadText(kSettingsSection, "ReportFooterLine", "");
+    TransitionThreshold = store.ReadText(kSettingsSection, "TransitionThreshold", "1");
+    TransitionMaxMs = store.ReadText(kSettingsSection, "TransitionMaxMs", "");
+    TransitionMaxRipple = store.ReadText(kSettingsSection, "TransitionMaxRipple", "");
+    TransitionMaxSlope = store.ReadText(kSettingsSection, "TransitionMaxSlope", "");
 
     if (LogoFile.empty())
         LogoFile = JoinPath(startFolder, "report_logo.bmp");
@@ -200,6 +204,10 @@ void CAppInfo::Save(SettingsStore& store) const
         WriteGraph(store, n, graphs[static_cast<std::size_t>(n - 1)]);
     store.WriteText(kSettingsSection, "ComDevice", ComDevice);
     store.WriteText(kSettingsSection, "ReportFooterLine", ReportFooterLine);
+    store.WriteText(kSettingsSection, "TransitionThreshold", TransitionThreshold);
+    store.WriteText(kSettingsSection, "TransitionMaxMs", TransitionMaxMs);
+    store.WriteText(kSettingsSection, "TransitionMaxRipple", TransitionMaxRipple);
+    store.WriteText(kSettingsSection, "TransitionMaxSlope", TransitionMaxSlope);
     store.Flush();
 }
 

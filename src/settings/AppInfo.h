@@ -112,6 +112,14 @@ public:
     // empty prints the version line alone.
     std::string ReportFooterLine;
 
+    // What makes a dip of a dynamic test's current a transition (percent
+    // below its base) and the limits transitions are judged by (ms, percent,
+    // A/s). Kept as typed; an empty limit is no limit.
+    std::string TransitionThreshold = "1";
+    std::string TransitionMaxMs;
+    std::string TransitionMaxRipple;
+    std::string TransitionMaxSlope;
+
     std::string InstallDir;
     int AutoExportXml = 0;
     int AutoExportExcel = 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "records/TestRecord.h"
+#include "settings/AppInfo.h"
 #include "sim/DemoRecords.h"
 
 namespace tkan {
@@ -139,6 +140,22 @@ TEST(Transitions, ThresholdLimitsAndStandingOut)
     // A threshold deeper than the shallow dips sees only the deep one.
     settings.thresholdPct = 10;
     EXPECT_EQ(trace.Analyse(settings).transitions.size(), 1u);
+}
+
+TEST(Transitions, SettingsTextsBecomeTheThresholdAndLimits)
+{
+    CAppInfo info;
+    info.TransitionThreshold = "2.5";
+    info.TransitionMaxMs = " 80";
+    info.TransitionMaxRipple = "";
+    info.TransitionMaxSlope = "fast";
+    TransitionSettings s = TransitionSettingsFrom(info);
+    EXPECT_EQ(s.thresholdPct, 2.5);
+    EXPECT_EQ(s.maxDurationMs, 80);
+    EXPECT_FALSE(s.maxRipplePct);
+    EXPECT_FALSE(s.maxSlopeAPerS);
+    info.TransitionThreshold = "150";
+    EXPECT_EQ(TransitionSettingsFrom(info).thresholdPct, 1.0);
 }
 
 TEST(Transitions, FindsTheSimulatedTapChanges)

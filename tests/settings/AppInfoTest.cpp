@@ -35,6 +35,8 @@ std::vector<std::string> WithGraphs(std::vector<std::string> names)
             names.push_back(name);
     names.push_back("ComDevice");
     names.push_back("ReportFooterLine");
+    for (const char* name : {"TransitionThreshold", "TransitionMaxMs", "TransitionMaxRipple", "TransitionMaxSlope"})
+        names.push_back(name);
     return names;
 }
 
