@@ -114,8 +114,11 @@ int TestRecord::ParseRecordBlock(const std::uint8_t* block, std::size_t length)
     if (second > 59)
         second = 0;
 
-    // mktime normalises the fields the instrument may send out of range:
-    // hour 24 is midnight of the next day, 31 April is 1 May.
+    // The calendar normalises the fields the instrument may send out of
+    // range: hour 24 is midnight of the next day, 31 April is 1 May. It is
+    // the instrument's own clock time, so no time zone takes part: a local
+    // conversion would move a time in a daylight-saving gap by an hour (and
+    // reads the zone files on every record, which slows a folder listing).
     std::tm when{};
     when.tm_year = year - 1900;
     when.tm_mon = month - 1;
@@ -123,8 +126,7 @@ int TestRecord::ParseRecordBlock(const std::uint8_t* block, std::size_t length)
     when.tm_hour = hour;
     when.tm_min = minute;
     when.tm_sec = second;
-    when.tm_isdst = -1;
-    std::mktime(&when);
+    timegm(&when);
     // The month names and AM/PM of the record's date are the instrument's
     // English texts, whatever locale the desktop runs in.
     header.testDate = FormatTimeInCLocale("%b %d, %Y", when);

@@ -273,7 +273,12 @@ TEST(RecordBlock, DatesAreNormalisedByTheCalendar)
         {{0x13, 0x00, 0x10, 0x25, 0x60, 0x61}, "Jan 01, 2010", "12:00 AM"},  // fields out of range
         {{0x1A, 0x1A, 0x0A, 0x00, 0x00, 0x00}, "Jan 01, 2000", "12:00 AM"},  // a digit above 9 ends the number
         {{0x09, 0x15, 0x25, 0x23, 0x59, 0x59}, "Sep 15, 2025", "11:59 PM"},
+        {{0x03, 0x10, 0x24, 0x02, 0x30, 0x00}, "Mar 10, 2024", "02:30 AM"},  // in a daylight-saving gap
     };
+    // 02:30 on the morning clocks went forward in New York: the instrument's
+    // time stays as it was, whatever zone the computer is in.
+    ::setenv("TZ", "America/New_York", 1);
+    ::tzset();
     for (const Case& c : cases) {
         Bytes block = InstrumentBlock(1, 0);
         std::memcpy(block.data() + 16, c.bcd, 6);
@@ -282,6 +287,8 @@ TEST(RecordBlock, DatesAreNormalisedByTheCalendar)
         EXPECT_EQ(r.header.testDate, c.date);
         EXPECT_EQ(r.header.testTime, c.time);
     }
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
 }
 
 TEST(BuildFromInstrument, SamplesDurationLimitAndShortRecords)
