@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Transitions.h"
 #include "records/TestRecord.h"
+#include "sim/DemoRecords.h"
 #include "support/RecordingPrompter.h"
 #include "support/RecordingSheet.h"
 #include "support/TempDir.h"
@@ -110,6 +112,62 @@ TEST(SpreadsheetLayoutTest, DynamicTestListsItsDataPoints)
     EXPECT_EQ(empty.order.back(), "D14");
 }
 
+TEST(SpreadsheetLayoutTest, TransitionsAreNumbersRoundedUnderHeadingsWithUnits)
+{
+    TransitionReport report;
+    report.motorStartS = 0.5;
+    report.motorRunS = 2.34567;
+    Transition a;
+    a.startS = 1.00004;
+    a.endS = 1.04006;
+    a.durationMs = 40.04;
+    a.ripplePct = 8.00049;
+    a.slopeAPerS = -0.04;  // rounds to 0, never to -0
+    a.resistanceBefore = 2000.004;
+    a.openCircuit = true;
+    a.fails = true;
+    Transition b;
+    b.standsOut = true;
+    report.transitions = {a, b};
+
+    RecordingSheet sheet;
+    WriteTransitionCells(report, sheet);
+    EXPECT_EQ(sheet.Row(1), (Row{"Motor run time (s)", "#2.346"}));
+    EXPECT_EQ(sheet.Row(3), (Row{"No.", "Start (s)", "End (s)", "Duration (ms)", "Ripple (%)", "Slope (A/s)",
+                                 "R before (u-Ohm)", "R after (u-Ohm)", "Open circuit", "Judgement"}));
+    // An unmeasured resistance is an empty cell, not a zero.
+    EXPECT_EQ(sheet.Row(4), (Row{"#1", "#1", "#1.0401", "#40", "#8", "#0", "#2000", "-", "#1", "Fail"}));
+    EXPECT_EQ(sheet.Row(5)[9], "Stands out");
+    EXPECT_EQ(sheet.Row(6), Row{});
+}
+
+TEST(SpreadsheetLayoutTest, OnlyADynamicTestGetsATransitionsSheet)
+{
+    DemoParameters params;
+    params.seconds = 20;
+    params.tapChanges = 3;
+    const std::vector<std::uint8_t> bytes = BuildDynamicRecord(params);
+    TestRecord dynamic;
+    ASSERT_EQ(dynamic.BuildFromInstrument(bytes.data(), bytes.size()), 1);
+    test::RecordingPrompter prompter;
+    RecordingSheet sheet;
+    TransitionSettings limits;
+    limits.maxRipplePct = 1;
+    ASSERT_EQ(ExportSpreadsheet(dynamic, limits, "/out/T1.xlsx", sheet, prompter), 1);
+    EXPECT_EQ(sheet.Row(3, "Transitions!")[0], "No.");
+    EXPECT_EQ(sheet.Row(6, "Transitions!")[0], "#3");
+    EXPECT_EQ(sheet.Row(6, "Transitions!")[9], "Fail");  // the limits reach the judgement
+    EXPECT_EQ(sheet.Row(7, "Transitions!"), Row{});
+    EXPECT_EQ(sheet.Row(1), (Row{"FILENAME", ""}));
+
+    TestRecord readings;
+    readings.testType = 1;
+    RecordingSheet single;
+    ASSERT_EQ(ExportSpreadsheet(readings, limits, "/out/T2.xlsx", single, prompter), 1);
+    for (const std::string& address : single.order)
+        EXPECT_EQ(address.find('!'), std::string::npos) << address;
+}
+
 TEST(SpreadsheetLayoutTest, LongTextsAreWrittenWhole)
 {
     TestRecord r;
@@ -136,13 +194,13 @@ TEST(SpreadsheetExportTest, AWorkbookThatCannotBeWrittenIsReportedWithPathAndRea
     test::RecordingPrompter prompter;
     RecordingSheet sheet;
     sheet.failure = "Permission denied";
-    EXPECT_EQ(ExportSpreadsheet(r, "/ro/T1.xlsx", sheet, prompter), 0);
+    EXPECT_EQ(ExportSpreadsheet(r, {}, "/ro/T1.xlsx", sheet, prompter), 0);
     EXPECT_EQ(prompter.Texts(),
               std::vector<std::string>{"Unable to write the spreadsheet /ro/T1.xlsx\nPermission denied"});
 
     // The real writer, into a folder that is not there.
     test::TempDir dir;
-    EXPECT_EQ(ExportSpreadsheet(r, dir.File("missing/T1.xlsx"), prompter), 0);
+    EXPECT_EQ(ExportSpreadsheet(r, {}, dir.File("missing/T1.xlsx"), prompter), 0);
     ASSERT_EQ(prompter.shown.size(), 2u);
     EXPECT_NE(prompter.shown[1].text.find("missing/T1.xlsx\nNo such file or directory"), std::string::npos);
 }
@@ -165,7 +223,7 @@ TEST(SpreadsheetExportTest, WorkbookReadsBackCellByCell)
     test::TempDir dir;
     test::RecordingPrompter prompter;
     const std::string path = dir.File("T1.xlsx");
-    ASSERT_EQ(ExportSpreadsheet(r, path, prompter), 1);
+    ASSERT_EQ(ExportSpreadsheet(r, {}, path, prompter), 1);
 
     const std::string script = dir.File("dump.py");
     std::ofstream(script) << "import sys, openpyxl\n"
