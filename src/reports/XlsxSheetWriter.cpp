@@ -101,8 +101,8 @@ public:
     void WriteNumber(int row, int column, double value) override
     {
         if (row >= 1 && column >= 1 && std::isfinite(value))
-            cells_.push_back({names_.size() - 1, static_cast<lxw_row_t>(row - 1),
-                              static_cast<lxw_col_t>(column - 1), value, {}});
+            cells_.push_back(
+                {names_.size() - 1, static_cast<lxw_row_t>(row - 1), static_cast<lxw_col_t>(column - 1), value, {}});
     }
 
     void AddSheet(std::string_view name) override { names_.push_back(Cp1252ToUtf8(name)); }
