@@ -45,8 +45,8 @@ constexpr TabStop kReadingHeadingStops[] = {{5, false},  {15, false}, {29, false
 constexpr TabStop kReadingStops[] = {{5, false}, {20, true},  {45, true},  {62, true},  {79, true},
                                      {96, true}, {113, true}, {130, true}, {131, false}};
 // Numbers end at their stops so that their decimal points line up.
-constexpr TabStop kTransitionStops[] = {{8, true},  {20, true}, {32, true},  {47, true},   {60, true},
-                                        {73, true}, {92, true}, {111, true}, {115, false}, {130, false}};
+constexpr TabStop kTransitionStops[] = {{6, true},  {19, true}, {32, true},  {49, true},   {62, true},
+                                        {76, true}, {96, true}, {116, true}, {120, false}, {134, false}};
 constexpr int kMotorRunColumn = 40;
 constexpr char kPointHeading[] = "Point\tTime\tResistance\tComment";
 constexpr char kReadingHeading[] = "Test\tTime\tR1\tR1s\tR2\tR2s\tR3\tR3s\tNotes";

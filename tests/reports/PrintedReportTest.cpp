@@ -252,15 +252,15 @@ TEST_F(PrintedReportTest, TransitionsPageListsEachJudgedByTheSettings)
 
     Draw(dynamic, {}, 2);
     EXPECT_EQ(Row(170), "30 Transitions|240 Motor run time: 16.600 s");
-    // Numbers end at their stops (8, 20, 32, 47, 60, 73, 92 and 111
+    // Numbers end at their stops (6, 19, 32, 49, 62, 76, 96 and 116
     // characters), rounded as tkan-cli transitions rounds them.
     EXPECT_EQ(Row(190),
-              "30 No.|66 Start (s)|150 End (s)|204 Duration (ms)|300 Ripple (%)|372 Slope (A/s)|"
-              "456 R before (u-Ohm)|576 R after (u-Ohm)|690 Open circuit|780 Judgement");
+              "18 No.|60 Start (s)|150 End (s)|216 Duration (ms)|312 Ripple (%)|390 Slope (A/s)|"
+              "480 R before (u-Ohm)|606 R after (u-Ohm)|720 Open circuit|804 Judgement");
     EXPECT_EQ(Row(200),
-              "42 1|84 4.9520|156 5.2540|252 302.0|330 6.224|408 131.1|510 2450.00|624 2488.00|690 No|780 Fail");
+              "30 1|78 4.9520|156 5.2540|264 302.0|342 6.224|426 131.1|534 2450.00|654 2488.00|720 No|804 Fail");
     EXPECT_EQ(Row(210),
-              "42 2|78 10.9525|150 11.2335|252 281.0|330 6.104|408 122.9|510 2488.00|624 2526.00|690 No|780 Pass");
+              "30 2|72 10.9525|150 11.2335|264 281.0|342 6.104|426 122.9|534 2488.00|654 2526.00|720 No|804 Pass");
     EXPECT_EQ(canvas.FindText("TKAN Software Version: 1.13"), nullptr);
 
     // Past the last page nothing is drawn.
