@@ -44,8 +44,10 @@ constexpr TabStop kReadingHeadingStops[] = {{5, false},  {15, false}, {29, false
                                             {80, false}, {97, false}, {114, false}, {131, false}};
 constexpr TabStop kReadingStops[] = {{5, false}, {20, true},  {45, true},  {62, true},  {79, true},
                                      {96, true}, {113, true}, {130, true}, {131, false}};
-// Numbers end at their stops so that their decimal points line up.
-constexpr TabStop kTransitionStops[] = {{6, true},  {19, true}, {32, true},  {49, true},   {62, true},
+// The number of the transition starts where the other tables start;
+// the measured values end at their stops so that their decimal points
+// line up.
+constexpr TabStop kTransitionStops[] = {{5, false}, {19, true}, {32, true},  {49, true},   {62, true},
                                         {76, true}, {96, true}, {116, true}, {120, false}, {134, false}};
 constexpr int kMotorRunColumn = 40;
 constexpr char kPointHeading[] = "Point\tTime\tResistance\tComment";

@@ -252,10 +252,10 @@ TEST_F(PrintedReportTest, TransitionsPageListsEachJudgedByTheSettings)
 
     Draw(dynamic, {}, 2);
     EXPECT_EQ(Row(170), "30 Transitions|240 Motor run time: 16.600 s");
-    // Numbers end at their stops (6, 19, 32, 49, 62, 76, 96 and 116
+    // Numbers end at their stops (19, 32, 49, 62, 76, 96 and 116
     // characters), rounded as tkan-cli transitions rounds them.
     EXPECT_EQ(Row(190),
-              "18 No.|60 Start (s)|150 End (s)|216 Duration (ms)|312 Ripple (%)|390 Slope (A/s)|"
+              "30 No.|60 Start (s)|150 End (s)|216 Duration (ms)|312 Ripple (%)|390 Slope (A/s)|"
               "480 R before (u-Ohm)|606 R after (u-Ohm)|720 Open circuit|804 Judgement");
     EXPECT_EQ(Row(200),
               "30 1|78 4.9520|156 5.2540|264 302.0|342 6.224|426 131.1|534 2450.00|654 2488.00|720 No|804 Fail");
