@@ -92,7 +92,8 @@ void WriteSheetCells(const TestRecord& record, SheetWriter& sheet)
 void WriteTransitionCells(const TransitionReport& report, SheetWriter& sheet)
 {
     sheet.WriteCell(1, 1, "Motor run time (s)");
-    sheet.WriteNumber(1, 2, RoundedTo(report.motorRunS, kMotorRunDecimals));
+    if (report.motorStartS)  // empty when the motor never ran, as on paper
+        sheet.WriteNumber(1, 2, RoundedTo(report.motorRunS, kMotorRunDecimals));
     int column = 1;
     for (const TransitionColumn& c : kTransitionColumns)
         sheet.WriteCell(3, column++, c.heading);
