@@ -163,9 +163,7 @@ void Judge(std::vector<Transition>& transitions, const TransitionSettings& setti
 
 }  // namespace
 
-namespace {
-
-std::optional<double> NumberIn(const std::string& text)
+std::optional<double> TransitionSettingNumber(const std::string& text)
 {
     const char* begin = text.c_str();
     char* end = nullptr;
@@ -177,17 +175,20 @@ std::optional<double> NumberIn(const std::string& text)
     return value;
 }
 
-}  // namespace
+bool UsableThreshold(double pct)
+{
+    return pct > 0 && pct < 100;
+}
 
 TransitionSettings TransitionSettingsFrom(const CAppInfo& settings)
 {
     TransitionSettings out;
-    const std::optional<double> threshold = NumberIn(settings.TransitionThreshold);
-    if (threshold && *threshold > 0 && *threshold < 100)
+    const std::optional<double> threshold = TransitionSettingNumber(settings.TransitionThreshold);
+    if (threshold && UsableThreshold(*threshold))
         out.thresholdPct = *threshold;
-    out.maxDurationMs = NumberIn(settings.TransitionMaxMs);
-    out.maxRipplePct = NumberIn(settings.TransitionMaxRipple);
-    out.maxSlopeAPerS = NumberIn(settings.TransitionMaxSlope);
+    out.maxDurationMs = TransitionSettingNumber(settings.TransitionMaxMs);
+    out.maxRipplePct = TransitionSettingNumber(settings.TransitionMaxRipple);
+    out.maxSlopeAPerS = TransitionSettingNumber(settings.TransitionMaxSlope);
     return out;
 }
 

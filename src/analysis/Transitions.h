@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tkan {
@@ -17,6 +18,13 @@ struct TransitionSettings {
     std::optional<double> maxRipplePct;
     std::optional<double> maxSlopeAPerS;
 };
+
+// A setting's text as a number: absent when it is empty or not a finite
+// number of 0 or more.
+std::optional<double> TransitionSettingNumber(const std::string& text);
+// A threshold the detection can work with: a percentage above 0 and below
+// 100.
+bool UsableThreshold(double pct);
 
 // The settings' texts as numbers: a threshold that is not a percentage
 // above 0 and below 100 is the default, a limit that is not a number none.
@@ -61,7 +69,7 @@ struct TraceSignals {
     std::span<const double> motorCurrent;
 };
 
-TransitionReport AnalyseTransitions(const TraceSignals& signals, const TransitionSettings& settings);
+TransitionReport AnalyseTransitions(const TraceSignals& trace, const TransitionSettings& settings);
 
 // The same for a loaded dynamic record; an empty report for a static one.
 TransitionReport AnalyseTransitions(const TestRecord& record, const TransitionSettings& settings);

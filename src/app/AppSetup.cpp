@@ -1,7 +1,9 @@
 #include "app/AppSetup.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "analysis/Transitions.h"
 #include "device/InstrumentContract.h"
 #include "device/SerialCom.h"
 #include "platform/SettingsStore.h"
@@ -115,6 +117,22 @@ const CAppInfo& CAppSetup::Finish()
 {
     StoreShown();
     return values;
+}
+
+FieldProblem CheckTransitionFields(const CAppInfo& values)
+{
+    for (std::size_t i = 0; i < kTransitionFields.size(); ++i) {
+        const TransitionField& f = kTransitionFields[i];
+        const std::string& text = values.*f.text;
+        const std::optional<double> number = TransitionSettingNumber(text);
+        std::string name(f.label);
+        name.pop_back();  // the label's colon
+        if (f.threshold && !(number && UsableThreshold(*number)))
+            return {static_cast<int>(i), name + " must be a number above 0 and below 100."};
+        if (!f.threshold && !number && text.find_first_not_of(" \t") != std::string::npos)
+            return {static_cast<int>(i), name + " must be a number of 0 or more, or empty for no limit."};
+    }
+    return {};
 }
 
 CAppInfo SettingsForSetup(const CAppInfo& current, SettingsStore& store, bool simulated)

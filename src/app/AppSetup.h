@@ -25,6 +25,28 @@ enum class TraceRow { R1, R2, R3, R1S, R2S, R3S, Current };
 constexpr int kTraceRowCount = 7;
 const char* TraceRowLabel(TraceRow row);
 
+// The "Transitions" group: what transition detection and judgement use,
+// each an edit over a settings text.
+struct TransitionField {
+    const char* label;
+    std::string CAppInfo::*text;
+    bool threshold;  // the threshold must be given; a limit may be empty
+};
+inline constexpr std::array<TransitionField, 4> kTransitionFields{{
+    {"Threshold (%):", &CAppInfo::TransitionThreshold, true},
+    {"Maximum duration (ms):", &CAppInfo::TransitionMaxMs, false},
+    {"Maximum ripple (%):", &CAppInfo::TransitionMaxRipple, false},
+    {"Maximum slope (A/s):", &CAppInfo::TransitionMaxSlope, false},
+}};
+
+// The first of the transition fields of `values` that the analysis could
+// not use, and why; field -1 when all are good.
+struct FieldProblem {
+    int field = -1;
+    std::string message;
+};
+FieldProblem CheckTransitionFields(const CAppInfo& values);
+
 // An entry of the "COM Port:" list: a present serial device (device set) or
 // "COMn:" (port n).
 struct ComPortEntry {

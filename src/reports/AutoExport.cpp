@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "analysis/Transitions.h"
 #include "platform/ChildProcess.h"
 #include "platform/MessagePump.h"
 #include "platform/Paths.h"
@@ -96,13 +97,15 @@ void AutoExportAfterSave(const TestRecord& record, ReportExportContext& context)
     const std::string& fileName = record.header.fileName;
     if (record.exportOnSave) {
         if (record.autoExport)
-            ExportSpreadsheet(record, WorkbookPath(record.autoExportDir, fileName), context.prompter);
+            ExportSpreadsheet(record, TransitionSettingsFrom(settings), WorkbookPath(record.autoExportDir, fileName),
+                              context.prompter);
         return;
     }
     if (settings.AutoExportXml)
         WriteXmlReport(record, ExportPath(settings, fileName, ".xml", "Xml"), Now(context));
     if (settings.AutoExportExcel)
-        ExportSpreadsheet(record, ExportPath(settings, fileName, kWorkbookExtension, "Excel"), context.prompter);
+        ExportSpreadsheet(record, TransitionSettingsFrom(settings),
+                          ExportPath(settings, fileName, kWorkbookExtension, "Excel"), context.prompter);
     if (settings.AutoExportPdf) {
         const std::string xml = TempPath(settings, "autoexport", ".xml");
         // A report left from an earlier test must not pass for this one's

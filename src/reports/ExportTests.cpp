@@ -1,5 +1,6 @@
 #include "reports/ExportTests.h"
 
+#include "analysis/Transitions.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
@@ -21,7 +22,8 @@ std::string NameList(const std::vector<std::string>& paths)
 
 }  // namespace
 
-std::optional<std::string> ExportTests(const ChooseTests& chooseTests, SettingsStore& store, Prompter& prompter)
+std::optional<std::string> ExportTests(const ChooseTests& chooseTests, const TransitionSettings& transitions,
+                                       SettingsStore& store, Prompter& prompter)
 {
     std::optional<std::vector<std::string>> tests = chooseTests();
     if (!tests || tests->empty())
@@ -41,7 +43,7 @@ std::optional<std::string> ExportTests(const ChooseTests& chooseTests, SettingsS
             skipped.push_back(test);
             continue;
         }
-        if (ExportSpreadsheet(record, WorkbookPath(*folder, test), prompter))
+        if (ExportSpreadsheet(record, transitions, WorkbookPath(*folder, test), prompter))
             ++exported;
         else
             unwritten.push_back(test);

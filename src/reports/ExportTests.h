@@ -9,6 +9,7 @@ namespace tkan {
 
 class Prompter;
 class SettingsStore;
+struct TransitionSettings;
 
 inline constexpr char kExportFolderTitle[] = "Select Folder to Export To";
 
@@ -18,8 +19,10 @@ using ChooseTests = std::function<std::optional<std::vector<std::string>>()>;
 
 // "Export Test": the tests, then the folder (starting in "ExportDir" of
 // section "AppInfo"), then one workbook per test in selection order; a test
-// that does not load is skipped. The folder is remembered. Returns what the
+// that does not load is skipped; a dynamic test's transitions are found
+// and judged by `transitions`. The folder is remembered. Returns what the
 // status bar says afterwards, or nothing when the operator cancelled.
-std::optional<std::string> ExportTests(const ChooseTests& chooseTests, SettingsStore& store, Prompter& prompter);
+std::optional<std::string> ExportTests(const ChooseTests& chooseTests, const TransitionSettings& transitions,
+                                       SettingsStore& store, Prompter& prompter);
 
 }  // namespace tkan

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
+#include "analysis/TransitionTable.h"
 #include "display/DisplayTest.h"
 #include "display/ResultsPage.h"
 #include "records/TestRecord.h"
@@ -42,6 +44,12 @@ constexpr TabStop kReadingHeadingStops[] = {{5, false},  {15, false}, {29, false
                                             {80, false}, {97, false}, {114, false}, {131, false}};
 constexpr TabStop kReadingStops[] = {{5, false}, {20, true},  {45, true},  {62, true},  {79, true},
                                      {96, true}, {113, true}, {130, true}, {131, false}};
+// The number of the transition starts where the other tables start;
+// the measured values end at their stops so that their decimal points
+// line up.
+constexpr TabStop kTransitionStops[] = {{5, false}, {19, true}, {32, true},  {49, true},   {62, true},
+                                        {76, true}, {96, true}, {116, true}, {120, false}, {134, false}};
+constexpr int kMotorRunColumn = 40;
 constexpr char kPointHeading[] = "Point\tTime\tResistance\tComment";
 constexpr char kReadingHeading[] = "Test\tTime\tR1\tR1s\tR2\tR2s\tR3\tR3s\tNotes";
 
@@ -128,11 +136,12 @@ PageFrame MeasurePage(Canvas& canvas, const Rect& page)
     // footer).
     frame.readingsPerPage = std::max(1, (frame.inner.bottom - kFooterLines * line) / line - 2 - frame.tableRow);
     frame.dataPointsPerPage = std::max(1, frame.inner.bottom / line - 2 - frame.tableRow);
+    frame.transitionsPerPage = std::max(1, frame.dataPointsPerPage - 2);
     return frame;
 }
 
 std::vector<PrintedPage> PlanPages(const PageFrame& frame, const TestRecord& main,
-                                   std::span<const TestRecord* const> overlays)
+                                   std::span<const TestRecord* const> overlays, int transitionCount)
 {
     std::vector<PrintedPage> pages;
     // Every table has a page, even an empty one: it still shows its heading.
@@ -146,6 +155,7 @@ std::vector<PrintedPage> PlanPages(const PageFrame& frame, const TestRecord& mai
     if (main.IsDynamic()) {
         pages.push_back({PageRole::Graph, 0, 0, 0});
         split(PageRole::DataPoints, 0, Clamped(main.dataPointCount, kMaxDataPoints), frame.dataPointsPerPage);
+        split(PageRole::Transitions, 0, std::max(0, transitionCount), frame.transitionsPerPage);
         return pages;
     }
     split(PageRole::Readings, 0, Clamped(main.readingCount, kMaxReadings), frame.readingsPerPage);
@@ -196,6 +206,20 @@ std::string DataPointRowText(const TestRecord& record, int index)
     return number + Resistance(point.resistance) + '\t' + point.comment;
 }
 
+std::string TransitionRowText(int number, const Transition& t)
+{
+    const std::vector<std::optional<double>> values = TransitionValues(number, t);
+    std::string row;
+    // The open-circuit column reads as a word; the judgement follows it.
+    for (std::size_t k = 0; k + 1 < values.size() && k < std::size(kTransitionColumns); ++k) {
+        if (k > 0)
+            row += '\t';
+        if (values[k])
+            row += FixedText(*values[k], kTransitionColumns[k].decimals);
+    }
+    return row + (t.openCircuit ? "\tYes\t" : "\tNo\t") + TransitionJudgement(t);
+}
+
 Rect FitLogo(const Rect& band, int width, int height)
 {
     if (width <= 0 || height <= 0 || band.empty())
@@ -208,7 +232,8 @@ Rect FitLogo(const Rect& band, int width, int height)
 
 PrintedReport::PrintedReport(const CAppInfo& settings, const TestRecord& main,
                              std::span<const TestRecord* const> overlays, CDisplayTest& renderer)
-    : settings_(settings), main_(main), renderer_(renderer)
+    : settings_(settings), main_(main), renderer_(renderer),
+      transitions_(AnalyseTransitions(main, TransitionSettingsFrom(settings)))
 {
     for (const TestRecord* overlay : overlays)
         if (overlay && overlayCount_ < kMaxOverlays)
@@ -227,14 +252,16 @@ const TestRecord* PrintedReport::RecordAt(int index) const
 std::vector<PrintedPage> PrintedReport::Plan(Canvas& canvas, const Rect& page) const
 {
     return PlanPages(MeasurePage(canvas, page), main_,
-                     std::span<const TestRecord* const>(overlays_.data(), static_cast<std::size_t>(overlayCount_)));
+                     std::span<const TestRecord* const>(overlays_.data(), static_cast<std::size_t>(overlayCount_)),
+                     static_cast<int>(transitions_.transitions.size()));
 }
 
 void PrintedReport::DrawPage(Canvas& canvas, const Rect& page, int index)
 {
     const std::span<const TestRecord* const> overlays(overlays_.data(), static_cast<std::size_t>(overlayCount_));
     const PageFrame frame = MeasurePage(canvas, page);
-    const std::vector<PrintedPage> pages = PlanPages(frame, main_, overlays);
+    const std::vector<PrintedPage> pages =
+        PlanPages(frame, main_, overlays, static_cast<int>(transitions_.transitions.size()));
     if (index < 0 || static_cast<std::size_t>(index) >= pages.size())
         return;
     const PrintedPage& shown = pages[static_cast<std::size_t>(index)];
@@ -263,6 +290,7 @@ void PrintedReport::DrawPage(Canvas& canvas, const Rect& page, int index)
         DrawFooter(canvas, frame);
         break;
     case PageRole::DataPoints: DrawDataPoints(canvas, frame, shown); break;
+    case PageRole::Transitions: DrawTransitions(canvas, frame, shown); break;
     case PageRole::Readings:
         DrawReadings(canvas, frame, shown);
         DrawFooter(canvas, frame);
@@ -345,6 +373,30 @@ void PrintedReport::DrawDataPoints(Canvas& canvas, const PageFrame& frame, const
     DrawTabbedRow(canvas, frame, frame.tableRow, kPointHeading, kPointStops);
     for (int i = 0; i < page.rowCount; ++i)
         DrawTabbedRow(canvas, frame, frame.tableRow + 1 + i, DataPointRowText(main_, page.firstRow + i), kPointStops);
+}
+
+void PrintedReport::DrawTransitions(Canvas& canvas, const PageFrame& frame, const PrintedPage& page) const
+{
+    const int y = frame.Row(frame.tableRow);
+    canvas.DrawText(frame.Column(5), y, "Transitions");
+    const std::string run = transitions_.motorStartS
+                                ? "Motor run time: " + FixedText(transitions_.motorRunS, kMotorRunDecimals) + " s"
+                                : std::string("Motor run time: the motor did not run");
+    canvas.DrawText(frame.Column(kMotorRunColumn), y, run);
+
+    std::string heading;
+    for (const TransitionColumn& c : kTransitionColumns)
+        heading += std::string(c.heading) + '\t';
+    DrawTabbedRow(canvas, frame, frame.tableRow + 2, heading + kJudgementHeading, kTransitionStops);
+    const std::vector<Transition>& all = transitions_.transitions;
+    for (int k = 0; k < page.rowCount; ++k) {
+        const std::size_t at = static_cast<std::size_t>(page.firstRow + k);
+        if (at < all.size())
+            DrawTabbedRow(canvas, frame, frame.tableRow + 3 + k, TransitionRowText(page.firstRow + k + 1, all[at]),
+                          kTransitionStops);
+    }
+    if (all.empty())
+        canvas.DrawText(frame.Column(5), frame.Row(frame.tableRow + 3), "No transitions found.");
 }
 
 void PrintedReport::DrawReadings(Canvas& canvas, const PageFrame& frame, const PrintedPage& page) const

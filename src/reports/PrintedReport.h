@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Transitions.h"
 #include "platform/Canvas.h"
 
 namespace tkan {
@@ -16,7 +17,7 @@ class TestRecord;
 // The version the printed pages name in their footer.
 inline constexpr char kSoftwareVersion[] = "1.13";
 
-enum class PageRole { Graph, DataPoints, Readings };
+enum class PageRole { Graph, DataPoints, Readings, Transitions };
 
 // One printed page: what it shows and of which record. A table longer than
 // a page holds goes on over further pages of the same role, each with the
@@ -38,9 +39,10 @@ struct PageFrame {
     Rect band;   // where the logo goes
     Rect inner;  // framed; below the band
     TextMetrics metrics;
-    int tableRow = 0;           // row of a table's heading
-    int readingsPerPage = 1;    // readings rows above the footer
-    int dataPointsPerPage = 1;  // data-point rows above the frame's bottom
+    int tableRow = 0;            // row of a table's heading
+    int readingsPerPage = 1;     // readings rows above the footer
+    int dataPointsPerPage = 1;   // data-point rows above the frame's bottom
+    int transitionsPerPage = 1;  // the same less the title and its blank line
 
     int Column(int c) const { return c * metrics.averageWidth; }
     int Row(int r) const { return r * metrics.lineHeight; }
@@ -50,10 +52,11 @@ struct PageFrame {
 // the frame.
 PageFrame MeasurePage(Canvas& canvas, const Rect& page);
 
-// A dynamic test: its graph, then its data points; a static one: the
-// readings of each record, then one graph of them all.
+// A dynamic test: its graph, its data points, then its `transitionCount`
+// transitions; a static one: the readings of each record, then one graph of
+// them all.
 std::vector<PrintedPage> PlanPages(const PageFrame& frame, const TestRecord& main,
-                                   std::span<const TestRecord* const> overlays);
+                                   std::span<const TestRecord* const> overlays, int transitionCount);
 
 // "%13s: %-30s" of a title and a value: one line of the header block.
 std::string HeaderLine(const std::string& title, const std::string& value);
@@ -64,6 +67,9 @@ std::string HeaderLine(const std::string& title, const std::string& value);
 std::string ReadingRowText(const TestRecord& record, const TestRecord& main, int index);
 // Data point `index` as its printed row: number, time, resistance, comment.
 std::string DataPointRowText(const TestRecord& record, int index);
+// Transition `number` (from 1) as its printed row: number, start, end,
+// duration, ripple, slope, R before, R after, open circuit, judgement.
+std::string TransitionRowText(int number, const Transition& t);
 
 // The printed report of the document's test: the pages the print command,
 // the preview and the PDF output all draw. The records, the settings and
@@ -95,6 +101,7 @@ private:
     int DrawHeader(Canvas& canvas, const PageFrame& frame, const TestRecord& record) const;
     void DrawDataPoints(Canvas& canvas, const PageFrame& frame, const PrintedPage& page) const;
     void DrawReadings(Canvas& canvas, const PageFrame& frame, const PrintedPage& page) const;
+    void DrawTransitions(Canvas& canvas, const PageFrame& frame, const PrintedPage& page) const;
     void DrawFooter(Canvas& canvas, const PageFrame& frame) const;
 
     const CAppInfo& settings_;
@@ -103,6 +110,7 @@ private:
     int overlayCount_ = 0;
     CDisplayTest& renderer_;
     const CanvasImage* logo_ = nullptr;
+    TransitionReport transitions_;  // of the main record, by the settings' threshold and limits
 };
 
 // Where a `width` x `height` picture goes in `band`: at its top left

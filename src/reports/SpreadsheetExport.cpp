@@ -2,7 +2,11 @@
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
+#include <vector>
 
+#include "analysis/TransitionTable.h"
+#include "analysis/Transitions.h"
 #include "platform/Codepage.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
@@ -85,9 +89,38 @@ void WriteSheetCells(const TestRecord& record, SheetWriter& sheet)
     }
 }
 
-int ExportSpreadsheet(const TestRecord& record, const std::string& path, SheetWriter& sheet, Prompter& prompter)
+void WriteTransitionCells(const TransitionReport& report, SheetWriter& sheet)
+{
+    sheet.WriteCell(1, 1, "Motor run time (s)");
+    if (report.motorStartS)  // empty when the motor never ran, as on paper
+        sheet.WriteNumber(1, 2, RoundedTo(report.motorRunS, kMotorRunDecimals));
+    int column = 1;
+    for (const TransitionColumn& c : kTransitionColumns)
+        sheet.WriteCell(3, column++, c.heading);
+    sheet.WriteCell(3, column, kJudgementHeading);
+    int row = 3;
+    for (const Transition& t : report.transitions) {
+        ++row;
+        const std::vector<std::optional<double>> values = TransitionValues(row - 3, t);
+        column = 1;
+        for (const TransitionColumn& c : kTransitionColumns) {
+            const std::size_t k = static_cast<std::size_t>(column - 1);
+            if (k < values.size() && values[k])
+                sheet.WriteNumber(row, column, RoundedTo(*values[k], c.decimals));
+            ++column;
+        }
+        sheet.WriteCell(row, column, TransitionJudgement(t));
+    }
+}
+
+int ExportSpreadsheet(const TestRecord& record, const TransitionSettings& transitions, const std::string& path,
+                      SheetWriter& sheet, Prompter& prompter)
 {
     WriteSheetCells(record, sheet);
+    if (record.IsDynamic()) {
+        sheet.AddSheet(kTransitionsSheet);
+        WriteTransitionCells(AnalyseTransitions(record, transitions), sheet);
+    }
     std::string reason;
     if (sheet.Save(path, reason))
         return 1;
@@ -96,10 +129,11 @@ int ExportSpreadsheet(const TestRecord& record, const std::string& path, SheetWr
     return 0;
 }
 
-int ExportSpreadsheet(const TestRecord& record, const std::string& path, Prompter& prompter)
+int ExportSpreadsheet(const TestRecord& record, const TransitionSettings& transitions, const std::string& path,
+                      Prompter& prompter)
 {
     std::unique_ptr<SheetWriter> sheet = MakeXlsxSheetWriter();
-    return ExportSpreadsheet(record, path, *sheet, prompter);
+    return ExportSpreadsheet(record, transitions, path, *sheet, prompter);
 }
 
 std::string WorkbookPath(const std::string& folder, const std::string& testFile)

@@ -3,8 +3,10 @@
 #include <xlsxwriter.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "platform/Codepage.h"
@@ -18,7 +20,7 @@ namespace {
 // The most characters one cell of a workbook holds; the format has no room
 // for more.
 constexpr std::size_t kCellCharacterLimit = 32767;
-// A workbook of one sheet of texts is far smaller; anything larger is not
+// A workbook of a test's sheets is far smaller; anything larger is not
 // ours.
 constexpr std::size_t kLargestWorkbook = 64 * 1024 * 1024;
 
@@ -41,25 +43,41 @@ std::string ErrnoText(int cause)
 }
 
 struct Cell {
+    std::size_t sheet;  // index into the sheet names
     lxw_row_t row;
     lxw_col_t column;
+    std::optional<double> number;  // a number, or else the text
     std::string text;
 };
 
 // The library writes a workbook only as a whole and only to a file it opens
 // itself: a private temporary one here.
-bool BuildWorkbook(const std::string& file, const std::vector<Cell>& cells, std::string& reason)
+bool BuildWorkbook(const std::string& file, const std::vector<std::string>& names, const std::vector<Cell>& cells,
+                   std::string& reason)
 {
     lxw_workbook* workbook = workbook_new(file.c_str());
-    lxw_worksheet* sheet = workbook ? workbook_add_worksheet(workbook, nullptr) : nullptr;
-    if (!sheet) {
+    std::vector<lxw_worksheet*> sheets;
+    for (std::size_t i = 0; workbook && i < names.size(); ++i) {
+        lxw_worksheet* sheet = workbook_add_worksheet(workbook, names[i].empty() ? nullptr : names[i].c_str());
+        if (!sheet)
+            break;
+        sheets.push_back(sheet);
+    }
+    if (sheets.size() != names.size()) {
         if (workbook)
             workbook_close(workbook);
-        reason = "out of memory";
+        reason = workbook ? "a worksheet could not be added" : "out of memory";
         return false;
     }
-    for (const Cell& cell : cells)
-        worksheet_write_string(sheet, cell.row, cell.column, cell.text.c_str(), nullptr);
+    for (const Cell& cell : cells) {
+        if (cell.sheet >= sheets.size())
+            continue;
+        lxw_worksheet* sheet = sheets[cell.sheet];
+        if (cell.number)
+            worksheet_write_number(sheet, cell.row, cell.column, *cell.number, nullptr);
+        else
+            worksheet_write_string(sheet, cell.row, cell.column, cell.text.c_str(), nullptr);
+    }
     errno = 0;
     lxw_error closed = workbook_close(workbook);
     if (closed == LXW_NO_ERROR)
@@ -76,9 +94,18 @@ public:
     void WriteCell(int row, int column, std::string_view text) override
     {
         if (row >= 1 && column >= 1)
-            cells_.push_back({static_cast<lxw_row_t>(row - 1), static_cast<lxw_col_t>(column - 1),
-                              CutToCharacters(Cp1252ToUtf8(text), kCellCharacterLimit)});
+            cells_.push_back({names_.size() - 1, static_cast<lxw_row_t>(row - 1), static_cast<lxw_col_t>(column - 1),
+                              std::nullopt, CutToCharacters(Cp1252ToUtf8(text), kCellCharacterLimit)});
     }
+
+    void WriteNumber(int row, int column, double value) override
+    {
+        if (row >= 1 && column >= 1 && std::isfinite(value))
+            cells_.push_back(
+                {names_.size() - 1, static_cast<lxw_row_t>(row - 1), static_cast<lxw_col_t>(column - 1), value, {}});
+    }
+
+    void AddSheet(std::string_view name) override { names_.push_back(Cp1252ToUtf8(name)); }
 
     bool Save(const std::string& path, std::string& reason) override
     {
@@ -91,7 +118,7 @@ public:
         }
         close(fd);
         std::vector<std::uint8_t> bytes;
-        bool built = BuildWorkbook(staging, cells_, reason);
+        bool built = BuildWorkbook(staging, names_, cells_, reason);
         if (built && !ReadWholeFile(staging, bytes, kLargestWorkbook)) {
             reason = ErrnoText(errno);
             built = false;
@@ -109,6 +136,7 @@ public:
     }
 
 private:
+    std::vector<std::string> names_{""};  // the first sheet keeps the library's name
     std::vector<Cell> cells_;
 };
 

@@ -61,7 +61,7 @@ protected:
     std::optional<std::string> savedConfig;
 };
 
-TEST_F(CliPrint, DynamicTestPrintsItsGraphThenItsDataPoints)
+TEST_F(CliPrint, DynamicTestPrintsItsGraphItsDataPointsThenItsTransitions)
 {
     DemoParameters p;
     p.seconds = 2;
@@ -78,7 +78,7 @@ TEST_F(CliPrint, DynamicTestPrintsItsGraphThenItsDataPoints)
     CliResult r = RunCli({"print", path, "--pdf", pdf});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::vector<std::string> pages = PdfPages(pdf);
-    ASSERT_EQ(pages.size(), 2u);
+    ASSERT_EQ(pages.size(), 3u);
 
     EXPECT_TRUE(LineWith(pages[0], "FILENAME: points.tst-tkan"));
     EXPECT_TRUE(LineWith(pages[0], "TYPE: LTC 2000"));
@@ -92,6 +92,9 @@ TEST_F(CliPrint, DynamicTestPrintsItsGraphThenItsDataPoints)
     EXPECT_NE(row->find("2.4505 m-Ohm"), std::string::npos) << *row;
     EXPECT_NE(row->find("after raise"), std::string::npos) << *row;
     EXPECT_TRUE(LineWith(pages[1], "1.8000 Ohms"));
+    // Two seconds hold no tap change: the table has its heading and says so.
+    EXPECT_TRUE(LineWith(pages[2], "Judgement"));
+    EXPECT_TRUE(LineWith(pages[2], "No transitions found."));
 
     // Landscape unless asked otherwise.
     std::string info = CaptureCommand("pdfinfo '" + pdf + "'");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Transitions.h"
 #include "support/DemoFiles.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingPrompter.h"
@@ -27,7 +28,7 @@ TEST(ExportTestsTest, OneWorkbookPerLoadedTestAndTheFolderRemembered)
     std::filesystem::create_directories(dir.File("out"));
 
     const std::vector<std::string> chosen = {dir.File("T3.test"), dir.File("T2.test"), dir.File("T1.tst-tkan")};
-    std::optional<std::string> status = ExportTests([&] { return chosen; }, store, prompter);
+    std::optional<std::string> status = ExportTests([&] { return chosen; }, {}, store, prompter);
     EXPECT_EQ(status, "2 tests exported; not loaded: T2.test");
     EXPECT_EQ(test::FilesIn(dir.File("out")), (std::vector<std::string>{"T1.xlsx", "T3.xlsx"}));
     ASSERT_EQ(prompter.folderRequests.size(), 1u);
@@ -38,8 +39,8 @@ TEST(ExportTestsTest, OneWorkbookPerLoadedTestAndTheFolderRemembered)
 
     // Cancelling either chooser exports nothing and keeps the folder.
     store.Set("AppInfo", "ExportDir", "/kept");
-    EXPECT_EQ(ExportTests([&] { return chosen; }, store, prompter), std::nullopt);
-    EXPECT_EQ(ExportTests([] { return std::nullopt; }, store, prompter), std::nullopt);
+    EXPECT_EQ(ExportTests([&] { return chosen; }, {}, store, prompter), std::nullopt);
+    EXPECT_EQ(ExportTests([] { return std::nullopt; }, {}, store, prompter), std::nullopt);
     EXPECT_EQ(store.Get("AppInfo", "ExportDir"), "/kept");
     EXPECT_EQ(prompter.folderRequests.size(), 2u);
 }

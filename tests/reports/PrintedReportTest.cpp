@@ -9,6 +9,7 @@
 #include "display/DisplayTest.h"
 #include "records/TestRecord.h"
 #include "settings/AppInfo.h"
+#include "support/DemoFiles.h"
 #include "support/RecordingCanvas.h"
 
 namespace tkan {
@@ -93,14 +94,22 @@ TEST_F(PrintedReportTest, PageCountsAndRoles)
     using P = PrintedPage;
     using R = PageRole;
 
+    // A dynamic test's transitions page comes last, even without any.
     TestRecord dynamic;
     dynamic.testType = 5;
-    EXPECT_EQ(Plan(dynamic, {}, kPage), (std::vector<P>{{R::Graph, 0, 0, 0}, {R::DataPoints, 0, 0, 0}}));
+    EXPECT_EQ(Plan(dynamic, {}, kPage),
+              (std::vector<P>{{R::Graph, 0, 0, 0}, {R::DataPoints, 0, 0, 0}, {R::Transitions, 0, 0, 0}}));
 
     dynamic.dataPointCount = 50;
-    EXPECT_EQ(Plan(dynamic, {}, kShortPage), (std::vector<P>{{R::Graph, 0, 0, 0}, {R::DataPoints, 0, 0, 50}}));
-    EXPECT_EQ(Plan(dynamic, {}, kShorterPage),
-              (std::vector<P>{{R::Graph, 0, 0, 0}, {R::DataPoints, 0, 0, 42}, {R::DataPoints, 0, 42, 8}}));
+    EXPECT_EQ(Plan(dynamic, {}, kShortPage),
+              (std::vector<P>{{R::Graph, 0, 0, 0}, {R::DataPoints, 0, 0, 50}, {R::Transitions, 0, 0, 0}}));
+    // The transitions table's title takes two of the data points' 42 rows.
+    const PageFrame shorter = MeasurePage(canvas, kShorterPage);
+    EXPECT_EQ(PlanPages(shorter, dynamic, {}, 41), (std::vector<P>{{R::Graph, 0, 0, 0},
+                                                                   {R::DataPoints, 0, 0, 42},
+                                                                   {R::DataPoints, 0, 42, 8},
+                                                                   {R::Transitions, 0, 0, 40},
+                                                                   {R::Transitions, 0, 40, 1}}));
 
     // Null entries are not overlays.
     auto main = StaticRecord(2, 3);
@@ -233,6 +242,30 @@ TEST_F(PrintedReportTest, DataPointsTableOnItsTabStopsWithoutFooter)
     EXPECT_EQ(Row(170), "30 Point|90 Time|192 Resistance|294 Comment");
     EXPECT_EQ(Row(180), "30 1|90 1.250|192 1.5000 m-Ohm     |294 tap 3");
     EXPECT_EQ(canvas.FindText("TKAN Software Version: 1.13"), nullptr);
+}
+
+TEST_F(PrintedReportTest, TransitionsPageListsEachJudgedByTheSettings)
+{
+    TestRecord dynamic;
+    ASSERT_EQ(test::BuildDemoDynamic(dynamic, 20, 3), 1);
+    settings.TransitionMaxMs = "290";
+
+    Draw(dynamic, {}, 2);
+    EXPECT_EQ(Row(170), "30 Transitions|240 Motor run time: 16.600 s");
+    // Numbers end at their stops (19, 32, 49, 62, 76, 96 and 116
+    // characters), rounded as tkan-cli transitions rounds them.
+    EXPECT_EQ(Row(190),
+              "30 No.|60 Start (s)|150 End (s)|216 Duration (ms)|312 Ripple (%)|390 Slope (A/s)|"
+              "480 R before (u-Ohm)|606 R after (u-Ohm)|720 Open circuit|804 Judgement");
+    EXPECT_EQ(Row(200),
+              "30 1|78 4.9520|156 5.2540|264 302.0|342 6.224|426 131.1|534 2450.00|654 2488.00|720 No|804 Fail");
+    EXPECT_EQ(Row(210),
+              "30 2|72 10.9525|150 11.2335|264 281.0|342 6.104|426 122.9|534 2488.00|654 2526.00|720 No|804 Pass");
+    EXPECT_EQ(canvas.FindText("TKAN Software Version: 1.13"), nullptr);
+
+    // Past the last page nothing is drawn.
+    Draw(dynamic, {}, 3);
+    EXPECT_TRUE(canvas.texts.empty());
 }
 
 TEST_F(PrintedReportTest, FooterCentredWithItsSecondLineFromTheSettings)

@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "analysis/Transitions.h"
 #include "records/TestRecord.h"
+#include "support/DemoFiles.h"
 #include "support/RecordingPrompter.h"
 #include "support/RecordingSheet.h"
 #include "support/TempDir.h"
@@ -110,6 +113,58 @@ TEST(SpreadsheetLayoutTest, DynamicTestListsItsDataPoints)
     EXPECT_EQ(empty.order.back(), "D14");
 }
 
+TEST(SpreadsheetLayoutTest, TransitionsAreNumbersRoundedUnderHeadingsWithUnits)
+{
+    TransitionReport report;
+    report.motorStartS = 0.5;
+    report.motorRunS = 2.34567;
+    Transition a;
+    a.startS = 1.00004;
+    a.endS = 1.04006;
+    a.durationMs = 40.04;
+    a.ripplePct = 8.00049;
+    a.slopeAPerS = -0.04;  // rounds to 0, never to -0
+    a.resistanceBefore = 2000.004;
+    a.openCircuit = true;
+    a.fails = true;
+    Transition b;
+    b.standsOut = true;
+    report.transitions = {a, b};
+
+    RecordingSheet sheet;
+    WriteTransitionCells(report, sheet);
+    EXPECT_EQ(sheet.Row(1), (Row{"Motor run time (s)", "#2.346"}));
+    EXPECT_EQ(sheet.Row(3), (Row{"No.", "Start (s)", "End (s)", "Duration (ms)", "Ripple (%)", "Slope (A/s)",
+                                 "R before (u-Ohm)", "R after (u-Ohm)", "Open circuit", "Judgement"}));
+    // An unmeasured resistance is an empty cell, not a zero.
+    EXPECT_EQ(sheet.Row(4), (Row{"#1", "#1", "#1.0401", "#40", "#8", "#0", "#2000", "-", "#1", "Fail"}));
+    EXPECT_EQ(sheet.Row(5)[9], "Stands out");
+    EXPECT_EQ(sheet.Row(6), Row{});
+}
+
+TEST(SpreadsheetLayoutTest, OnlyADynamicTestGetsATransitionsSheet)
+{
+    TestRecord dynamic;
+    ASSERT_EQ(test::BuildDemoDynamic(dynamic, 20, 3), 1);
+    test::RecordingPrompter prompter;
+    RecordingSheet sheet;
+    TransitionSettings limits;
+    limits.maxRipplePct = 1;
+    ASSERT_EQ(ExportSpreadsheet(dynamic, limits, "/out/T1.xlsx", sheet, prompter), 1);
+    EXPECT_EQ(sheet.Row(3, "Transitions!")[0], "No.");
+    EXPECT_EQ(sheet.Row(6, "Transitions!")[0], "#3");
+    EXPECT_EQ(sheet.Row(6, "Transitions!")[9], "Fail");  // the limits reach the judgement
+    EXPECT_EQ(sheet.Row(7, "Transitions!"), Row{});
+    EXPECT_EQ(sheet.Row(1), (Row{"FILENAME", ""}));
+
+    TestRecord readings;
+    readings.testType = 1;
+    RecordingSheet single;
+    ASSERT_EQ(ExportSpreadsheet(readings, limits, "/out/T2.xlsx", single, prompter), 1);
+    for (const std::string& address : single.order)
+        EXPECT_EQ(address.find('!'), std::string::npos) << address;
+}
+
 TEST(SpreadsheetLayoutTest, LongTextsAreWrittenWhole)
 {
     TestRecord r;
@@ -136,26 +191,45 @@ TEST(SpreadsheetExportTest, AWorkbookThatCannotBeWrittenIsReportedWithPathAndRea
     test::RecordingPrompter prompter;
     RecordingSheet sheet;
     sheet.failure = "Permission denied";
-    EXPECT_EQ(ExportSpreadsheet(r, "/ro/T1.xlsx", sheet, prompter), 0);
+    EXPECT_EQ(ExportSpreadsheet(r, {}, "/ro/T1.xlsx", sheet, prompter), 0);
     EXPECT_EQ(prompter.Texts(),
               std::vector<std::string>{"Unable to write the spreadsheet /ro/T1.xlsx\nPermission denied"});
 
     // The real writer, into a folder that is not there.
     test::TempDir dir;
-    EXPECT_EQ(ExportSpreadsheet(r, dir.File("missing/T1.xlsx"), prompter), 0);
+    EXPECT_EQ(ExportSpreadsheet(r, {}, dir.File("missing/T1.xlsx"), prompter), 0);
     ASSERT_EQ(prompter.shown.size(), 2u);
     EXPECT_NE(prompter.shown[1].text.find("missing/T1.xlsx\nNo such file or directory"), std::string::npos);
 }
 
-// Reads a workbook written by the real writer back with a spreadsheet
-// library of its own, as another program would open it.
-TEST(SpreadsheetExportTest, WorkbookReadsBackCellByCell)
+// A workbook written by the real writer, read back with a spreadsheet
+// library of its own, as another program would open it: every cell of
+// sheet `sheet` (the first when empty) as "address|type|value|" lines.
+// Nothing when python3-openpyxl is missing.
+std::optional<std::string> ReadBack(const std::string& workbook, const std::string& sheet, test::TempDir& dir)
 {
     const char* python = "/usr/bin/python3";
     struct stat info {};
     if (stat(python, &info) != 0 || std::system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") != 0)
-        GTEST_SKIP() << "python3-openpyxl is not installed (scripts/setup.sh)";
+        return std::nullopt;
+    const std::string script = dir.File("dump.py");
+    std::ofstream(script) << "import sys, openpyxl\n"
+                             "book = openpyxl.load_workbook(sys.argv[1])\n"
+                             "ws = book[sys.argv[2]] if len(sys.argv) > 2 else book.worksheets[0]\n"
+                             "for row in ws.iter_rows():\n"
+                             "    for c in row:\n"
+                             "        if c.value is not None:\n"
+                             "            print(f'{c.coordinate}|{c.data_type}|{c.value}|')\n";
+    const std::string out = dir.File("cells.txt");
+    const std::string command =
+        std::string(python) + " " + script + " " + workbook + (sheet.empty() ? "" : " '" + sheet + "'") + " > " + out;
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    std::ifstream in(out);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
+TEST(SpreadsheetExportTest, WorkbookReadsBackCellByCell)
+{
     TestRecord r;
     FillHeader(r);
     r.header.company = "A & B <Caf\xE9>";  // Windows-1252 e-acute
@@ -165,26 +239,41 @@ TEST(SpreadsheetExportTest, WorkbookReadsBackCellByCell)
     test::TempDir dir;
     test::RecordingPrompter prompter;
     const std::string path = dir.File("T1.xlsx");
-    ASSERT_EQ(ExportSpreadsheet(r, path, prompter), 1);
+    ASSERT_EQ(ExportSpreadsheet(r, {}, path, prompter), 1);
 
-    const std::string script = dir.File("dump.py");
-    std::ofstream(script) << "import sys, openpyxl\n"
-                             "ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]\n"
-                             "for row in ws.iter_rows():\n"
-                             "    for c in row:\n"
-                             "        if c.value is not None:\n"
-                             "            print(f'{c.coordinate}|{c.data_type}|{c.value}|')\n";
-    const std::string out = dir.File("cells.txt");
-    ASSERT_EQ(std::system((std::string(python) + " " + script + " " + path + " > " + out).c_str()), 0);
-    std::ifstream in(out);
-    std::string dump((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(dump,
+    const std::optional<std::string> dump = ReadBack(path, "", dir);
+    if (!dump)
+        GTEST_SKIP() << "python3-openpyxl is not installed (scripts/setup.sh)";
+    EXPECT_EQ(*dump,
               "A1|s|FILENAME|\nB1|s|T1.tst-tkan|\nA2|s|DATE|\nB2|s|Mar 04, 2026|\nA3|s|# TESTS|\nB3|s|1|\n"
               "A4|s|COMPANY|\nB4|s|A & B <Caf\xC3\xA9>|\nA5|s|CIRCUIT|\nB5|s|Feeder 7|\nA6|s|MODEL|\nB6|s|OLTC-3|\n"
               "A7|s|STATION|\nB7|s|Elm Street|\nA8|s|MFR|\nB8|s|Acme|\nA9|s|SN|\nB9|s|SN42|\n"
               "A10|s|OPERATOR|\nB10|s|Kim|\nA11|s|COMMENTS|\n"
               "A12|s|TEST|\nB12|s|TIME|\nC12|s|R1|\nD12|s|R1s|\nE12|s|R2|\nF12|s|R2s|\nG12|s|R3|\nH12|s|R3s|\n"
               "A13|s| 1|\nB13|s|10:11:12|\nC13|s|1.0010 m-Ohm     |\nE13|s|          |\n");
+}
+
+TEST(SpreadsheetExportTest, TransitionsSheetReadsBackAsNumbers)
+{
+    TestRecord dynamic;
+    ASSERT_EQ(test::BuildDemoDynamic(dynamic, 20, 3), 1);
+    test::TempDir dir;
+    test::RecordingPrompter prompter;
+    const std::string path = dir.File("T1.xlsx");
+    ASSERT_EQ(ExportSpreadsheet(dynamic, {}, path, prompter), 1);
+
+    const std::optional<std::string> dump = ReadBack(path, "Transitions", dir);
+    if (!dump)
+        GTEST_SKIP() << "python3-openpyxl is not installed (scripts/setup.sh)";
+    // The figures of the printed page and of tkan-cli transitions.
+    const std::string firstRows =
+        "A1|s|Motor run time (s)|\nB1|n|16.6|\n"
+        "A3|s|No.|\nB3|s|Start (s)|\nC3|s|End (s)|\nD3|s|Duration (ms)|\nE3|s|Ripple (%)|\nF3|s|Slope (A/s)|\n"
+        "G3|s|R before (u-Ohm)|\nH3|s|R after (u-Ohm)|\nI3|s|Open circuit|\nJ3|s|Judgement|\n"
+        "A4|n|1|\nB4|n|4.952|\nC4|n|5.254|\nD4|n|302|\nE4|n|6.224|\nF4|n|131.1|\nG4|n|2450|\nH4|n|2488|\n"
+        "I4|n|0|\nJ4|s|Pass|\n";
+    EXPECT_EQ(dump->substr(0, firstRows.size()), firstRows);
+    EXPECT_NE(dump->find("A6|n|3|"), std::string::npos);
 }
 
 }  // namespace

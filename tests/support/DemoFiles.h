@@ -46,4 +46,15 @@ inline int WriteDemoTest(const std::string& path, DemoKind kind, const DemoParam
     return record.SaveTestFile(path);
 }
 
+// A dynamic record of `tapChanges` tap changes in `seconds`, built from the
+// instrument's bytes as a download builds it. 1 on success.
+inline int BuildDemoDynamic(TestRecord& record, int seconds, int tapChanges)
+{
+    DemoParameters params;
+    params.seconds = seconds;
+    params.tapChanges = tapChanges;
+    const std::vector<std::uint8_t> bytes = BuildDynamicRecord(params);
+    return record.BuildFromInstrument(bytes.data(), bytes.size());
+}
+
 }  // namespace tkan::test

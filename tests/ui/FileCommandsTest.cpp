@@ -192,5 +192,44 @@ TEST_F(FileCommandsTest, SetupCancelChangesNothingAndOkReachesThePage)
     EXPECT_EQ(page.pixelColor(5, 5), QColor(40, 90, 160));
 }
 
+TEST_F(FileCommandsTest, SetupTransitionFieldsTakeOnlyUsableNumbers)
+{
+    settings.TransitionMaxMs = "80";
+    WhenShown<AppSetupDialog>([&](AppSetupDialog* dialog) {
+        dialog->TransitionEdit(0)->setText(QStringLiteral("3"));
+        dialog->TransitionEdit(1)->clear();
+        dialog->reject();
+    });
+    ASSERT_TRUE(frame->RunCommand(CommandId::ApplicationSetup));
+    EXPECT_EQ(settings.TransitionThreshold, "1");
+    EXPECT_EQ(settings.TransitionMaxMs, "80");
+
+    QStringList names;
+    bool openAfterBadNumbers = true;
+    WhenShown<AppSetupDialog>([&](AppSetupDialog* dialog) {
+        for (int k = 0; k < 4; ++k)
+            names << dialog->TransitionEdit(k)->accessibleName();
+        dialog->TransitionEdit(0)->setText(QStringLiteral("100"));
+        dialog->OkButton()->click();
+        dialog->TransitionEdit(0)->setText(QStringLiteral(" 2.5 "));
+        dialog->TransitionEdit(1)->clear();  // no limit
+        dialog->TransitionEdit(3)->setText(QStringLiteral("fast"));
+        dialog->OkButton()->click();
+        openAfterBadNumbers = dialog->isVisible();
+        dialog->TransitionEdit(3)->setText(QStringLiteral("150"));
+        dialog->OkButton()->click();
+    });
+    ASSERT_TRUE(frame->RunCommand(CommandId::ApplicationSetup));
+    EXPECT_EQ(names,
+              (QStringList{"Threshold (%):", "Maximum duration (ms):", "Maximum ripple (%):", "Maximum slope (A/s):"}));
+    EXPECT_TRUE(openAfterBadNumbers);
+    EXPECT_EQ(prompter.Texts(),
+              (std::vector<std::string>{"Threshold (%) must be a number above 0 and below 100.",
+                                        "Maximum slope (A/s) must be a number of 0 or more, or empty for no limit."}));
+    EXPECT_EQ(settings.TransitionThreshold, "2.5");
+    EXPECT_EQ(settings.TransitionMaxMs, "");
+    EXPECT_EQ(store.Get(kSettingsSection, "TransitionMaxSlope"), "150");
+}
+
 }  // namespace
 }  // namespace tkan

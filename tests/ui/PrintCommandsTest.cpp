@@ -230,7 +230,7 @@ TEST_F(PrintCommandsTest, PicturesOfEveryPageKindAndOfThePreview)
     dynamic.dataPoints[2] = {1.5, 2700, "", 0, 0};
     const std::string dynamicPdf = dir.File("dynamic.pdf");
     PrintTo(dynamicPdf);
-    EXPECT_EQ(offeredPages, 2);
+    EXPECT_EQ(offeredPages, 3);  // graph, data points, transitions
     test::CaptureCommand("pdftoppm -r 80 -png '" + dynamicPdf + "' '" + folder + "/print-dynamic'");
 
     // A full table: the readings go on over a second page. The grid is set

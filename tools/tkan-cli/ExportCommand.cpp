@@ -5,6 +5,7 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "analysis/Transitions.h"
 #include "platform/Paths.h"
 #include "records/TestRecord.h"
 #include "reports/Comtrade.h"
@@ -47,7 +48,7 @@ int RunExport(const Command& self, std::span<const std::string> args)
         TestRecord record;
         bool written = LoadRecord(file, record, prompter);
         if (written && *format == "xlsx") {
-            written = ExportSpreadsheet(record, WorkbookPath(*outDir, file), prompter) == 1;
+            written = ExportSpreadsheet(record, TransitionSettings{}, WorkbookPath(*outDir, file), prompter) == 1;
         } else if (written && (*format == "comtrade" || *format == "csv")) {
             // The trace itself, for analysis programs; a static test has none.
             const std::string base = JoinPath(*outDir, FileStem(file));

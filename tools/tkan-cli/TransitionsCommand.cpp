@@ -1,11 +1,10 @@
 #include <nlohmann/json.hpp>
 
-#include <cmath>
-#include <cstdio>
 #include <optional>
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "analysis/TransitionTable.h"
 #include "analysis/Transitions.h"
 #include "platform/Codepage.h"
 #include "records/TestRecord.h"
@@ -14,60 +13,22 @@ namespace tkan::cli {
 
 namespace {
 
-// The columns, with the decimals each is rounded to: finer than the
-// instrument resolves, coarse enough to read.
-struct Column {
-    const char* key;
-    int decimals;
-};
-constexpr Column kColumns[] = {
-    {"index", 0},         {"start_s", 4},       {"end_s", 4},        {"duration_ms", 1},  {"ripple_pct", 3},
-    {"slope_a_per_s", 1}, {"r_before_uohm", 2}, {"r_after_uohm", 2}, {"open_circuit", 0},
-};
-
-std::vector<std::optional<double>> Values(int number, const Transition& t)
-{
-    return {number,
-            t.startS,
-            t.endS,
-            t.durationMs,
-            t.ripplePct,
-            t.slopeAPerS,
-            t.resistanceBefore,
-            t.resistanceAfter,
-            t.openCircuit ? 1.0 : 0.0};
-}
-
-double Rounded(double value, int decimals)
-{
-    const double scale = std::pow(10.0, decimals);
-    const double r = std::round(value * scale) / scale;
-    return r == 0 ? 0 : r;  // no "-0"
-}
-
-std::string Text(double value, int decimals)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, Rounded(value, decimals));
-    return text;
-}
-
 std::string Csv(const TransitionReport& report)
 {
     std::string out;
-    for (const Column& c : kColumns) {
+    for (const TransitionColumn& c : kTransitionColumns) {
         out += out.empty() ? "" : ",";
         out += c.key;
     }
     out += '\n';
     int number = 0;
     for (const Transition& t : report.transitions) {
-        const auto values = Values(++number, t);
+        const auto values = TransitionValues(++number, t);
         for (std::size_t k = 0; k < values.size(); ++k) {
             if (k > 0)
                 out += ',';
             if (values[k])
-                out += Text(*values[k], kColumns[k].decimals);
+                out += FixedText(*values[k], kTransitionColumns[k].decimals);
         }
         out += '\n';
     }
@@ -79,16 +40,16 @@ std::string Json(const TransitionReport& report)
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     int number = 0;
     for (const Transition& t : report.transitions) {
-        const auto values = Values(++number, t);
+        const auto values = TransitionValues(++number, t);
         nlohmann::ordered_json row = nlohmann::ordered_json::object();
         for (std::size_t k = 0; k < values.size(); ++k) {
-            const Column& c = kColumns[k];
+            const TransitionColumn& c = kTransitionColumns[k];
             if (!values[k])
                 row[c.key] = nullptr;
             else if (c.decimals == 0)
                 row[c.key] = static_cast<long long>(*values[k]);
             else
-                row[c.key] = Rounded(*values[k], c.decimals);
+                row[c.key] = RoundedTo(*values[k], c.decimals);
         }
         rows.push_back(std::move(row));
     }
@@ -111,7 +72,7 @@ int RunTransitions(const Command& self, std::span<const std::string> args)
                 return UsageError(self, problem);
             char* end = nullptr;
             const double pct = std::strtod(threshold->c_str(), &end);
-            if (*end != '\0' || !(pct > 0 && pct < 100))
+            if (*end != '\0' || !UsableThreshold(pct))
                 return UsageError(self, "--threshold needs a percentage above 0 and below 100");
             settings.thresholdPct = pct;
             continue;

@@ -128,9 +128,13 @@ AppSetupDialog::AppSetupDialog(CAppSetup& setup, Prompter& prompter, QWidget* pa
     left->addWidget(BuildFolders());
     left->addStretch();
 
+    auto* right = new QVBoxLayout;
+    right->addWidget(BuildColours(), 1);
+    right->addWidget(BuildTransitions());
+
     auto* columns = new QHBoxLayout;
     columns->addLayout(left, 1);
-    columns->addWidget(BuildColours());
+    columns->addLayout(right);
 
     auto* buttons = new QDialogButtonBox(this);
     ok_ = new QPushButton(QStringLiteral("OK"), this);
@@ -280,6 +284,25 @@ QWidget* AppSetupDialog::BuildFolders()
     return holder;
 }
 
+QWidget* AppSetupDialog::BuildTransitions()
+{
+    auto* box = new QGroupBox(QStringLiteral("Transitions"), this);
+    auto* grid = new QGridLayout(box);
+    for (std::size_t i = 0; i < kTransitionFields.size(); ++i) {
+        const TransitionField& field = kTransitionFields[i];
+        auto* label = new QLabel(Text(field.label), box);
+        auto* edit = new QLineEdit(FromWindows1252(setup_.values.*field.text), box);
+        edit->setAccessibleName(label->text());
+        if (!field.threshold)
+            edit->setPlaceholderText(QStringLiteral("no limit"));
+        label->setBuddy(edit);
+        grid->addWidget(label, static_cast<int>(i), 0);
+        grid->addWidget(edit, static_cast<int>(i), 1);
+        transitionEdits_[i] = edit;
+    }
+    return box;
+}
+
 CanvasColour AppSetupDialog::ColourAt(int row) const
 {
     const CAppInfo& v = setup_.values;
@@ -333,6 +356,18 @@ void AppSetupDialog::ShowGraph()
 void AppSetupDialog::accept()
 {
     CAppInfo& v = setup_.values;
+    for (std::size_t i = 0; i < kTransitionFields.size(); ++i)
+        v.*kTransitionFields[i].text = ToWindows1252(transitionEdits_[i]->text().trimmed());
+    // A number the analysis cannot use is put right here, not found out
+    // when a test is judged by it.
+    const FieldProblem problem = CheckTransitionFields(v);
+    if (problem.field >= 0) {
+        prompter_.Message(MessageStyle::Warning, problem.message);
+        QLineEdit* edit = TransitionEdit(problem.field);
+        edit->setFocus();
+        edit->selectAll();
+        return;
+    }
     v.Orientation = portrait_->isChecked() ? 1 : 0;
     v.USBEnable = usb_->isChecked() ? 1 : 0;
     v.DateFormat = dateFormat_->currentIndex() == 1 ? 1 : 0;

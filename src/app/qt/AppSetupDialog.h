@@ -43,12 +43,15 @@ public:
     QComboBox* GraphList() const { return graph_; }
     QCheckBox* UsbCheck() const { return usb_; }
     QPushButton* OkButton() const { return ok_; }
+    // The edits of "Transitions", in the order of kTransitionFields.
+    QLineEdit* TransitionEdit(int field) const { return transitionEdits_.at(static_cast<std::size_t>(field)); }
 
     void accept() override;
 
 private:
     QWidget* BuildColours();
     QWidget* BuildFolders();
+    QWidget* BuildTransitions();
     CanvasColour ColourAt(int row) const;
     void SetColourAt(int row, CanvasColour colour);
     void PickColour(int row);
@@ -74,6 +77,7 @@ private:
     QCheckBox* exportExcel_ = nullptr;
     QCheckBox* exportPdf_ = nullptr;
     QLineEdit* exportFolder_ = nullptr;
+    std::array<QLineEdit*, kTransitionFields.size()> transitionEdits_{};
     QPushButton* ok_ = nullptr;
 };
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "analysis/Transitions.h"
 #include "app/AppServices.h"
 #include "app/UlkDoc.h"
 #include "app/qt/MainFrame.h"
@@ -31,7 +32,7 @@ void InstallExportCommands(CMainFrame& frame, AppServices& services, ChooseTests
             return ChooseTestFiles(window, shared->settings, shared->store, shared->prompter, kSelectTestsTitle, true);
         };
     frame.SetCommandHandler(CommandId::ExportTest, [window, shared, chooseTests] {
-        std::optional<std::string> status = ExportTests(chooseTests, shared->store, shared->prompter);
+        std::optional<std::string> status = ExportTests(chooseTests, TransitionSettingsFrom(shared->settings), shared->store, shared->prompter);
         if (status)
             window->statusBar()->showMessage(FromPath(*status));
     });
