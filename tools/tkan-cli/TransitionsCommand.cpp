@@ -1,11 +1,11 @@
 #include <nlohmann/json.hpp>
 
-#include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "analysis/TransitionFigures.h"
 #include "analysis/Transitions.h"
 #include "platform/Codepage.h"
 #include "records/TestRecord.h"
@@ -14,15 +14,21 @@ namespace tkan::cli {
 
 namespace {
 
-// The columns, with the decimals each is rounded to: finer than the
-// instrument resolves, coarse enough to read.
+// The columns, with the decimals each is rounded to.
 struct Column {
     const char* key;
     int decimals;
 };
 constexpr Column kColumns[] = {
-    {"index", 0},         {"start_s", 4},       {"end_s", 4},        {"duration_ms", 1},  {"ripple_pct", 3},
-    {"slope_a_per_s", 1}, {"r_before_uohm", 2}, {"r_after_uohm", 2}, {"open_circuit", 0},
+    {"index", 0},
+    {"start_s", kTransitionTimeDecimals},
+    {"end_s", kTransitionTimeDecimals},
+    {"duration_ms", kTransitionDurationDecimals},
+    {"ripple_pct", kTransitionRippleDecimals},
+    {"slope_a_per_s", kTransitionSlopeDecimals},
+    {"r_before_uohm", kTransitionResistanceDecimals},
+    {"r_after_uohm", kTransitionResistanceDecimals},
+    {"open_circuit", 0},
 };
 
 std::vector<std::optional<double>> Values(int number, const Transition& t)
@@ -36,20 +42,6 @@ std::vector<std::optional<double>> Values(int number, const Transition& t)
             t.resistanceBefore,
             t.resistanceAfter,
             t.openCircuit ? 1.0 : 0.0};
-}
-
-double Rounded(double value, int decimals)
-{
-    const double scale = std::pow(10.0, decimals);
-    const double r = std::round(value * scale) / scale;
-    return r == 0 ? 0 : r;  // no "-0"
-}
-
-std::string Text(double value, int decimals)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, Rounded(value, decimals));
-    return text;
 }
 
 std::string Csv(const TransitionReport& report)
@@ -67,7 +59,7 @@ std::string Csv(const TransitionReport& report)
             if (k > 0)
                 out += ',';
             if (values[k])
-                out += Text(*values[k], kColumns[k].decimals);
+                out += FigureText(*values[k], kColumns[k].decimals);
         }
         out += '\n';
     }
@@ -88,7 +80,7 @@ std::string Json(const TransitionReport& report)
             else if (c.decimals == 0)
                 row[c.key] = static_cast<long long>(*values[k]);
             else
-                row[c.key] = Rounded(*values[k], c.decimals);
+                row[c.key] = RoundedFigure(*values[k], c.decimals);
         }
         rows.push_back(std::move(row));
     }
