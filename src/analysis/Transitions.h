@@ -16,6 +16,8 @@ struct TransitionSettings {
     std::optional<double> maxDurationMs;
     std::optional<double> maxRipplePct;
     std::optional<double> maxSlopeAPerS;
+
+    bool operator==(const TransitionSettings&) const = default;
 };
 
 // The settings' texts as numbers: a threshold that is not a percentage
@@ -61,7 +63,7 @@ struct TraceSignals {
     std::span<const double> motorCurrent;
 };
 
-TransitionReport AnalyseTransitions(const TraceSignals& signals, const TransitionSettings& settings);
+TransitionReport AnalyseTransitions(const TraceSignals& trace, const TransitionSettings& settings);
 
 // The same for a loaded dynamic record; an empty report for a static one.
 TransitionReport AnalyseTransitions(const TestRecord& record, const TransitionSettings& settings);
