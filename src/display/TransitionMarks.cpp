@@ -31,7 +31,6 @@ void DrawTransitionMarks(CDisplayTest& graph, const TransitionReport& report)
     const Rect& plot = graph.PlotRect();
     const TextMetrics& metrics = graph.GraphMetrics();
     const int numberY = plot.top - metrics.lineHeight;
-    const int tickTop = plot.top - metrics.lineHeight / 4;
     const int tickBottom = plot.top + metrics.lineHeight / 2;
     // Numbers of transitions closer than a number's width would run into
     // each other: the later one keeps its tick only.
@@ -46,16 +45,17 @@ void DrawTransitionMarks(CDisplayTest& graph, const TransitionReport& report)
         const bool flagged = transition.fails || transition.standsOut;
         const CanvasColour colour = flagged ? kTransitionFailColour : settings->crForeGround;
         graph.SelectPen(colour, 2);
+        // Ticks hang from the frame at the start and, once it lies apart,
+        // at the end.
         if (start >= plot.left)
-            canvas->Line(start, tickTop, start, tickBottom);
-        const int barLeft = std::max(start, plot.left);
-        const int barRight = std::min(end, plot.right);
-        if (barRight > barLeft)
-            canvas->Line(barLeft, plot.top + 2, barRight, plot.top + 2);
+            canvas->Line(start, plot.top, start, tickBottom);
+        if (end > start + 2 && end <= plot.right)
+            canvas->Line(end, plot.top, end, tickBottom);
 
         const std::string text = std::to_string(number);
         const int width = canvas->TextWidth(text);
-        const int x = std::clamp((barLeft + barRight) / 2 - width / 2, plot.left, plot.right - width);
+        const int middle = (std::max(start, plot.left) + std::min(end, plot.right)) / 2;
+        const int x = std::clamp(middle - width / 2, plot.left, plot.right - width);
         if (x <= lastRight)
             continue;
         canvas->SetTextColour(graph.Printing() && !flagged ? kCanvasBlack : colour);

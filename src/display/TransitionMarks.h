@@ -12,8 +12,8 @@ struct TransitionReport;
 inline constexpr CanvasColour kTransitionFailColour = CanvasRgb(176, 0, 0);
 
 // Numbers the main record's transitions in the row above the renderer's
-// last plot, each over a tick at its start and a bar as long as it lasts;
-// transitions outside the time range shown are left out.
+// last plot, each over ticks at its start and end; transitions outside the
+// time range shown are left out.
 void DrawTransitionMarks(CDisplayTest& graph, const TransitionReport& report);
 
 }  // namespace tkan
