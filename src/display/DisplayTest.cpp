@@ -110,7 +110,9 @@ void CDisplayTest::DrawGraph(const Rect& rect)
     if (!printing)
         DrawKeyHelp(rect, main);
 
-    const bool marks = transitionMarks && main.IsDynamic();
+    // The printed report keeps its graph as it was; its transitions have a
+    // page of their own.
+    const bool marks = transitionMarks && main.IsDynamic() && !printing;
     plotRect = {rect.left + 15 * w, rect.top + (marks ? 2 : 1) * h, rect.right - 4 * w, rect.bottom - 3 * h};
     motorBand = main.IsDynamic() && !currentMode && !motorCurrentMode ? std::max(0, plotRect.height() / 12) : 0;
     gridBottom = plotRect.bottom - motorBand;

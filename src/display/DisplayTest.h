@@ -123,8 +123,8 @@ public:
     bool drawTraces = true;
 
     // The main record's transitions, numbered in a row of their own above
-    // the plot of a dynamic test; null for none. The owner keeps the report
-    // for as long as it is set.
+    // the plot of a dynamic test on screen; null for none. The owner keeps
+    // the report for as long as it is set.
     const TransitionReport* transitionMarks = nullptr;
 
 private:

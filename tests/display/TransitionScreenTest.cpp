@@ -65,7 +65,10 @@ TEST(TransitionMarks, NumberEachTransitionOverItsStartAndRedOnesBeyondALimit)
     EXPECT_EQ(h.canvas.FindText("1"), nullptr);
     EXPECT_NE(h.canvas.FindText("2"), nullptr);
 
-    // Without a report the plot keeps its place.
+    // Paper, and a graph without a report, keep the plot where it was.
+    h.Draw(*record, {}, true);
+    EXPECT_EQ(h.graph.PlotRect().top, 10);
+    EXPECT_EQ(h.canvas.FindText("2"), nullptr);
     h.graph.transitionMarks = nullptr;
     h.Draw(*record);
     EXPECT_EQ(h.graph.PlotRect().top, 10);

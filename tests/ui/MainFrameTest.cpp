@@ -241,9 +241,15 @@ TEST_F(MainFrameTest, ADoubleClickOnATransitionShowsTheGraphZoomedToIt)
     QTableWidget* table = frame->View().TransitionsTable();
     ASSERT_EQ(table->rowCount(), static_cast<int>(report.transitions.size()));
     const int row = table->rowCount() - 1;
-    const Transition& last = report.transitions.back();
+    const Transition last = report.transitions.back();
     EXPECT_EQ(table->item(row, 0)->text(), QString::number(row + 1));
     EXPECT_EQ(table->item(row, 1)->text().toStdString(), FigureText(last.startS, kTransitionTimeDecimals));
+    EXPECT_EQ(table->item(row, 11)->text(), QString());
+
+    // A duration limit set in Application Setup judges the transitions anew.
+    settings.TransitionMaxMs = "1";
+    frame->UpdateAllViews();
+    EXPECT_EQ(table->item(row, 11)->text(), QStringLiteral("Fail"));
 
     table->scrollToItem(table->item(row, 2));
     const QRect cell = table->visualItemRect(table->item(row, 2));
