@@ -12,6 +12,12 @@ namespace tkan {
 // line, the printed page, the workbook), with the decimals each is rounded
 // to: finer than the instrument resolves, coarse enough to read. Rounding in
 // one place makes the same figures come out everywhere.
+inline constexpr int kTransitionTimeDecimals = 4;        // seconds
+inline constexpr int kTransitionDurationDecimals = 1;    // milliseconds
+inline constexpr int kTransitionRippleDecimals = 3;      // percent
+inline constexpr int kTransitionSlopeDecimals = 1;       // amperes per second
+inline constexpr int kTransitionResistanceDecimals = 2;  // micro-ohms
+
 struct TransitionColumn {
     const char* key;      // machine-readable name
     const char* heading;  // for people, with the unit
@@ -19,13 +25,13 @@ struct TransitionColumn {
 };
 inline constexpr TransitionColumn kTransitionColumns[] = {
     {"index", "No.", 0},
-    {"start_s", "Start (s)", 4},
-    {"end_s", "End (s)", 4},
-    {"duration_ms", "Duration (ms)", 1},
-    {"ripple_pct", "Ripple (%)", 3},
-    {"slope_a_per_s", "Slope (A/s)", 1},
-    {"r_before_uohm", "R before (u-Ohm)", 2},
-    {"r_after_uohm", "R after (u-Ohm)", 2},
+    {"start_s", "Start (s)", kTransitionTimeDecimals},
+    {"end_s", "End (s)", kTransitionTimeDecimals},
+    {"duration_ms", "Duration (ms)", kTransitionDurationDecimals},
+    {"ripple_pct", "Ripple (%)", kTransitionRippleDecimals},
+    {"slope_a_per_s", "Slope (A/s)", kTransitionSlopeDecimals},
+    {"r_before_uohm", "R before (u-Ohm)", kTransitionResistanceDecimals},
+    {"r_after_uohm", "R after (u-Ohm)", kTransitionResistanceDecimals},
     {"open_circuit", "Open circuit", 0},
 };
 inline constexpr char kJudgementHeading[] = "Judgement";

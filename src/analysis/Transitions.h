@@ -17,6 +17,8 @@ struct TransitionSettings {
     std::optional<double> maxDurationMs;
     std::optional<double> maxRipplePct;
     std::optional<double> maxSlopeAPerS;
+
+    bool operator==(const TransitionSettings&) const = default;
 };
 
 // A setting's text as a number: absent when it is empty or not a finite

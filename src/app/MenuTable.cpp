@@ -183,7 +183,7 @@ CommandState QueryCommand(CommandId id, const CommandContext& context)
     case CommandId::SaveAs:
     case CommandId::OverlayTest: return {context.testLoaded, false};
     case CommandId::ExportTrace: return {context.testLoaded && !context.mainIsStatic, false};
-    case CommandId::GraphResults: return {context.testLoaded && context.mainIsStatic, context.showGraph == 1};
+    case CommandId::GraphResults: return {context.testLoaded, context.showGraph == 1};
     case CommandId::RecentFile: return {context.recentFilesPresent, false};
     case CommandId::StaticV1V2V3:
     case CommandId::RegulatorV1V2V3: return {context.tkanConnected, false};

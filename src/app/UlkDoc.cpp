@@ -78,6 +78,7 @@ int CUlkDoc::OnOpenDocument(const std::string& path)
     std::swap(main_, incoming_);
     saved_ = EditableContent::Of(*main_);
     showGraph = 0;
+    showTransitions = 0;
     testLoaded = 1;
     overlayCount = 0;
     SetMenu(kMenuTestLoaded);
@@ -216,9 +217,10 @@ int CUlkDoc::OverlayTests(const std::function<std::optional<std::vector<std::str
 
 void CUlkDoc::ToggleGraph()
 {
-    if (!testLoaded || main_->IsDynamic())
+    if (!testLoaded)
         return;
-    showGraph = 1 - showGraph;
+    int& shown = main_->IsDynamic() ? showTransitions : showGraph;
+    shown = 1 - shown;
     if (host_)
         host_->UpdateAllViews();
 }
@@ -243,7 +245,7 @@ int CUlkDoc::LargestSampleCount() const
 
 bool CUlkDoc::GraphShown() const
 {
-    return testLoaded && (main_->IsDynamic() || showGraph != 0);
+    return testLoaded && (main_->IsDynamic() ? showTransitions == 0 : showGraph != 0);
 }
 
 CommandContext CUlkDoc::Context(bool tkanConnected) const
@@ -251,7 +253,7 @@ CommandContext CUlkDoc::Context(bool tkanConnected) const
     CommandContext context;
     context.testLoaded = testLoaded != 0;
     context.mainIsStatic = testLoaded && !main_->IsDynamic();
-    context.showGraph = showGraph;
+    context.showGraph = GraphShown() ? 1 : 0;
     context.recentFilesPresent = !recent_.Files().empty();
     context.tkanConnected = tkanConnected;
     return context;

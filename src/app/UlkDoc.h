@@ -88,7 +88,7 @@ public:
     // Returns the overlays now shown.
     int OverlayTests(const std::function<std::optional<std::vector<std::string>>()>& choose);
 
-    // "Graph/Results" for a static test.
+    // "Graph/Results": readings or transitions, and back.
     void ToggleGraph() override;
 
     TestRecord& Main() override { return *main_; }
@@ -114,6 +114,8 @@ public:
     int testLoaded = 0;
     int overlayCount = 0;
     int showGraph = 0;
+    // A dynamic test shows its transitions table instead of its graph.
+    int showTransitions = 0;
 
 private:
     void SetMenu(int menuId);

@@ -7,6 +7,7 @@
 
 #include "display/GraphMath.h"
 #include "display/TextFormat.h"
+#include "display/TransitionMarks.h"
 #include "records/TestRecord.h"
 #include "settings/AppInfo.h"
 
@@ -109,7 +110,10 @@ void CDisplayTest::DrawGraph(const Rect& rect)
     if (!printing)
         DrawKeyHelp(rect, main);
 
-    plotRect = {rect.left + 15 * w, rect.top + h, rect.right - 4 * w, rect.bottom - 3 * h};
+    // The printed report keeps its graph as it was; its transitions have a
+    // page of their own.
+    const bool marks = transitionMarks && main.IsDynamic() && !printing;
+    plotRect = {rect.left + 15 * w, rect.top + (marks ? 2 : 1) * h, rect.right - 4 * w, rect.bottom - 3 * h};
     motorBand = main.IsDynamic() && !currentMode && !motorCurrentMode ? std::max(0, plotRect.height() / 12) : 0;
     gridBottom = plotRect.bottom - motorBand;
     pixelsPerDivision = divisionCount > 0 ? (gridBottom - plotRect.top) / divisionCount : 0;
@@ -129,6 +133,8 @@ void CDisplayTest::DrawGraph(const Rect& rect)
         DrawTimeAxis();
     if (drawTraces)
         DrawTraces();
+    if (marks)
+        DrawTransitionMarks(*this, *transitionMarks);
 
     if (printing)
         DrawCursorMark(canvas, *this);

@@ -14,6 +14,7 @@ namespace tkan {
 
 class CAppInfo;
 class TestRecord;
+struct TransitionReport;
 
 // The overlays the document can show beside its main record.
 constexpr int kMaxOverlays = 2;
@@ -120,6 +121,11 @@ public:
 
     // Lets a benchmark time the page without its traces.
     bool drawTraces = true;
+
+    // The main record's transitions, numbered in a row of their own above
+    // the plot of a dynamic test on screen; null for none. The owner keeps
+    // the report for as long as it is set.
+    const TransitionReport* transitionMarks = nullptr;
 
 private:
     // XToSample with the page's part of it worked out once, for a sweep

@@ -136,6 +136,7 @@ ScreenPageLayout LayoutScreenPage(const TextMetrics& metrics, const Rect& client
         layout.graphRect = {layout.inner.left, layout.resultsTop + 2 * metrics.lineHeight, layout.inner.right,
                             layout.inner.bottom};
     layout.gridShown = !main.IsDynamic() && !graphShown;
+    layout.transitionsShown = main.IsDynamic() && !graphShown;
     layout.gridRect = {client.left + kGridMargin, layout.resultsTop, client.right - kGridMargin,
                        client.bottom - kGridMargin};
     return layout;

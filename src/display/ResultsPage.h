@@ -41,6 +41,9 @@ struct ScreenPageLayout {
     bool graphShown = false;
     Rect graphRect;
     bool gridShown = false;
+    // A dynamic test switched from its graph shows its transitions where
+    // a static test shows its grid.
+    bool transitionsShown = false;
     Rect gridRect;
 
     // The character grid, counted from the window's origin.

@@ -17,10 +17,11 @@ public:
     virtual bool TestLoaded() const = 0;
     // The overlays in use, then nulls.
     virtual std::array<const TestRecord*, 2> ShownOverlays() const = 0;
-    // A dynamic test always shows its graph; a static one its readings
-    // until the operator switches.
+    // A dynamic test shows its graph and a static one its readings until
+    // the operator switches.
     virtual bool GraphShown() const = 0;
-    // "Graph/Results" for a static test.
+    // "Graph/Results": a static test's readings or a dynamic test's
+    // transitions, and back to the graph.
     virtual void ToggleGraph() = 0;
 };
 

@@ -117,7 +117,7 @@ TEST(MenuTableTest, EnableRulesFollowTheDocumentAndTheInstrument)
     CommandContext dynamic{.testLoaded = true, .mainIsStatic = false};
     EXPECT_TRUE(QueryCommand(CommandId::SaveTest, dynamic).enabled);
     EXPECT_TRUE(QueryCommand(CommandId::OverlayTest, dynamic).enabled);
-    EXPECT_FALSE(QueryCommand(CommandId::GraphResults, dynamic).enabled);
+    EXPECT_TRUE(QueryCommand(CommandId::GraphResults, dynamic).enabled);
     EXPECT_TRUE(QueryCommand(CommandId::ExportTrace, dynamic).enabled);
 
     CommandContext staticGraph{.testLoaded = true, .mainIsStatic = true, .showGraph = 1};

@@ -91,8 +91,16 @@ TEST(MainFrameScreenshotTest, TheMainWindowRendersEachPresentationAtDesktopSize)
     DemoParameters wholeTest;
     wholeTest.seconds = 14;
     ASSERT_EQ(test::WriteDemoTest(dynamic, DemoKind::Dynamic, wholeTest), 1);
+    // A limit its first tap change (about 300 ms) exceeds, to show a
+    // failure among the marks and in the table.
+    settings.TransitionMaxMs = "290";
     ASSERT_EQ(frame.OpenDocumentFile(dynamic), 1);
     EXPECT_GT(ColourCount(shoot("main-dynamic.png")), ColourCount(empty));
+    ASSERT_TRUE(frame.RunCommand(CommandId::GraphResults));
+    ASSERT_TRUE(frame.View().TransitionsTable()->isVisible());
+    shoot("main-dynamic-transitions.png");
+    frame.View().ZoomToTransitionRow(0);
+    shoot("main-dynamic-transition-zoomed.png");
 
     std::string fixedPoint = dir.File("Static.tst-tkan");
     ASSERT_EQ(test::WriteDemoTest(fixedPoint, DemoKind::Static), 1);

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/TransitionTable.h"
 #include "app/RecentFileList.h"
 #include "app/UlkApp.h"
 #include "app/UlkDoc.h"
@@ -200,14 +201,65 @@ TEST_F(MainFrameTest, AStaticTestOpensInItsResultsAndGraphResultsSwitchesIt)
     EXPECT_FALSE(toggle->isChecked());
     EXPECT_TRUE(Grid()->isVisible());
 
-    // A dynamic test is always a graph: the switch is off and does nothing.
+    // A dynamic test opens in its graph; the switch shows its transitions
+    // and the graph again.
     ASSERT_EQ(frame->OpenDocumentFile(Demo("dyn.tst-tkan", DemoKind::Dynamic)), 1);
     toggle = Action(CommandId::GraphResults);
-    EXPECT_FALSE(toggle->isEnabled());
-    EXPECT_FALSE(frame->RunCommand(CommandId::GraphResults));
-    EXPECT_EQ(doc.showGraph, 0);
-    EXPECT_FALSE(Grid()->isVisible());
+    EXPECT_TRUE(toggle->isEnabled());
+    EXPECT_TRUE(toggle->isChecked());
     EXPECT_TRUE(frame->View().LastLayout().graphShown);
+    QTableWidget* transitions = frame->View().TransitionsTable();
+    EXPECT_FALSE(transitions->isVisible());
+
+    EXPECT_TRUE(frame->RunCommand(CommandId::GraphResults));
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_FALSE(frame->View().LastLayout().graphShown);
+    EXPECT_FALSE(Grid()->isVisible());
+    EXPECT_TRUE(transitions->isVisible());
+    EXPECT_TRUE(frame->View().MotorRunLabel()->isVisible());
+
+    EXPECT_TRUE(frame->RunCommand(CommandId::GraphResults));
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_FALSE(transitions->isVisible());
+    // A test opened later starts in its graph again.
+    EXPECT_TRUE(frame->RunCommand(CommandId::GraphResults));
+    ASSERT_EQ(frame->OpenDocumentFile(Demo("dyn2.tst-tkan", DemoKind::Dynamic)), 1);
+    EXPECT_TRUE(frame->View().LastLayout().graphShown);
+}
+
+TEST_F(MainFrameTest, ADoubleClickOnATransitionShowsTheGraphZoomedToIt)
+{
+    // A whole demonstration test, with its tap changes.
+    const std::string path = dir.File("whole.tst-tkan");
+    DemoParameters wholeTest;
+    wholeTest.seconds = 14;
+    ASSERT_EQ(test::WriteDemoTest(path, DemoKind::Dynamic, wholeTest), 1);
+    ASSERT_EQ(frame->OpenDocumentFile(path), 1);
+    const TransitionReport& report = frame->View().Transitions();
+    ASSERT_FALSE(report.transitions.empty());
+    ASSERT_TRUE(frame->RunCommand(CommandId::GraphResults));
+    QTableWidget* table = frame->View().TransitionsTable();
+    ASSERT_EQ(table->rowCount(), static_cast<int>(report.transitions.size()));
+    const int row = table->rowCount() - 1;
+    const Transition last = report.transitions.back();
+    EXPECT_EQ(table->item(row, 0)->text(), QString::number(row + 1));
+    EXPECT_EQ(table->item(row, 1)->text().toStdString(), FixedText(last.startS, kTransitionTimeDecimals));
+    EXPECT_EQ(table->item(row, 11)->text(), QStringLiteral("Pass"));
+
+    // A duration limit set in Application Setup judges the transitions anew.
+    settings.TransitionMaxMs = "1";
+    frame->UpdateAllViews();
+    EXPECT_EQ(table->item(row, 11)->text(), QStringLiteral("Fail"));
+
+    table->scrollToItem(table->item(row, 2));
+    const QRect cell = table->visualItemRect(table->item(row, 2));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->View().LastLayout().graphShown);
+    EXPECT_TRUE(Action(CommandId::GraphResults)->isChecked());
+    EXPECT_DOUBLE_EQ(frame->View().Renderer().timeStart, last.startS - 0.05);
+    EXPECT_DOUBLE_EQ(frame->View().Renderer().timeEnd, last.endS + 0.05);
 }
 
 TEST_F(MainFrameTest, ATextFormRecordShowsSixColumnsWithItsNotesLast)

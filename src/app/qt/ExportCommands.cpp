@@ -32,7 +32,8 @@ void InstallExportCommands(CMainFrame& frame, AppServices& services, ChooseTests
             return ChooseTestFiles(window, shared->settings, shared->store, shared->prompter, kSelectTestsTitle, true);
         };
     frame.SetCommandHandler(CommandId::ExportTest, [window, shared, chooseTests] {
-        std::optional<std::string> status = ExportTests(chooseTests, TransitionSettingsFrom(shared->settings), shared->store, shared->prompter);
+        std::optional<std::string> status =
+            ExportTests(chooseTests, TransitionSettingsFrom(shared->settings), shared->store, shared->prompter);
         if (status)
             window->statusBar()->showMessage(FromPath(*status));
     });

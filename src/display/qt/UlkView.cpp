@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "display/TransitionMarks.h"
 #include "display/ViewDocument.h"
 #include "display/qt/DataPointsDialog.h"
 #include "display/qt/GraphHelpDialog.h"
@@ -98,6 +100,22 @@ CUlkView::CUlkView(ViewDocument& doc, const CAppInfo& settings, Prompter& prompt
     grid_->horizontalHeader()->setStretchLastSection(true);
     grid_->setSortingEnabled(false);
     grid_->hide();
+
+    motorRunLabel_ = new QLabel(this);
+    motorRunLabel_->setObjectName(QStringLiteral("motorRunLabel"));
+    motorRunLabel_->hide();
+    transitionsTable_ = new QTableWidget(this);
+    transitionsTable_->setObjectName(QStringLiteral("transitionsTable"));
+    transitionsTable_->setAccessibleName(QStringLiteral("Transitions"));
+    transitionsTable_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    transitionsTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    transitionsTable_->setSelectionMode(QAbstractItemView::SingleSelection);
+    transitionsTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    transitionsTable_->verticalHeader()->hide();
+    transitionsTable_->horizontalHeader()->setStretchLastSection(true);
+    transitionsTable_->hide();
+    connect(transitionsTable_, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int) { ZoomToTransitionRow(row); });
     ReloadLogo();
 }
 
@@ -116,6 +134,8 @@ void CUlkView::OnInitialUpdate()
 
 void CUlkView::OnUpdate()
 {
+    // Application Setup may have changed the threshold or the limits.
+    RefreshTransitions(false);
     // Children are placed now rather than at the next paint, so that
     // whatever is drawn next already finds them where they belong.
     QImage probe(1, 1, QImage::Format_RGB32);
@@ -237,6 +257,19 @@ void CUlkView::ApplyLayout(const ScreenPageLayout& layout)
     } else if (!grid_->isHidden()) {
         grid_->hide();
     }
+
+    if (layout.testLoaded && layout.transitionsShown) {
+        const int labelHeight = motorRunLabel_->sizeHint().height();
+        const Rect& area = layout.gridRect;
+        motorRunLabel_->setGeometry(area.left, area.top, area.width(), labelHeight);
+        transitionsTable_->setGeometry(area.left, area.top + labelHeight + labelHeight / 2, area.width(),
+                                       std::max(0, area.height() - labelHeight - labelHeight / 2));
+        motorRunLabel_->show();
+        transitionsTable_->show();
+    } else {
+        motorRunLabel_->hide();
+        transitionsTable_->hide();
+    }
 }
 
 void CUlkView::SetupGrid()
@@ -244,6 +277,7 @@ void CUlkView::SetupGrid()
     std::lock_guard lock(displayLock_);
     const TestRecord& main = doc_.Main();
     ResetForNewTest(renderer_, main, doc_.ShownOverlays(), doc_.TestLoaded());
+    RefreshTransitions(true);
     if (!doc_.TestLoaded() || main.IsDynamic()) {
         grid_->hide();
         notesColumn_ = -1;
@@ -288,6 +322,76 @@ void CUlkView::FitColumns()
     int extra = 2 * grid_->fontMetrics().averageCharWidth();
     for (int c = 0; c + 1 < grid_->columnCount(); ++c)
         grid_->setColumnWidth(c, grid_->columnWidth(c) + extra);
+}
+
+void CUlkView::RefreshTransitions(bool testChanged)
+{
+    std::lock_guard lock(displayLock_);
+    const TransitionSettings settings = TransitionSettingsFrom(settings_);
+    if (!testChanged && analysedWith_ == settings)
+        return;
+    analysedWith_ = settings;
+    const bool dynamic = doc_.TestLoaded() && doc_.Main().IsDynamic();
+    transitions_ = dynamic ? AnalyseTransitions(doc_.Main(), settings) : TransitionReport{};
+    std::array<const TransitionReport*, kMaxOverlays> shown{};
+    const std::array<const TestRecord*, 2> overlays = doc_.ShownOverlays();
+    for (std::size_t i = 0; i < overlayTransitions_.size(); ++i) {
+        const TestRecord* overlay = overlays[i];
+        overlayTransitions_[i] = dynamic && overlay ? AnalyseTransitions(*overlay, settings) : TransitionReport{};
+        if (dynamic && overlay && overlay->IsDynamic())
+            shown[i] = &overlayTransitions_[i];
+    }
+    renderer_.transitionMarks = dynamic ? &transitions_ : nullptr;
+    table_ = BuildTransitionTable(transitions_, shown);
+    FillTransitionsTable();
+    pageStale_ = true;
+}
+
+void CUlkView::FillTransitionsTable()
+{
+    motorRunLabel_->setText(FromWindows1252(table_.motorRun));
+    QTableWidget& table = *transitionsTable_;
+    table.clear();
+    table.setColumnCount(static_cast<int>(table_.headings.size()));
+    table.setRowCount(static_cast<int>(table_.rows.size()));
+    QStringList headings;
+    for (const std::string& h : table_.headings)
+        headings << FromWindows1252(h);
+    table.setHorizontalHeaderLabels(headings);
+    const QColor failColour = ColourOf(kTransitionFailColour);
+    for (std::size_t r = 0; r < table_.rows.size(); ++r) {
+        const TransitionTableRow& row = table_.rows[r];
+        for (std::size_t c = 0; c < row.cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(FromWindows1252(row.cells[c]));
+            item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+            // Numbers line up on their decimal point; the words on the left.
+            const bool figure = c < table_.figures.size() && table_.figures[c];
+            item->setTextAlignment(Qt::AlignVCenter | (figure ? Qt::AlignRight : Qt::AlignLeft));
+            if (row.flagged)
+                item->setForeground(failColour);
+            table.setItem(static_cast<int>(r), static_cast<int>(c), item);
+        }
+    }
+    table.resizeColumnsToContents();
+    const int extra = 2 * table.fontMetrics().averageCharWidth();
+    for (int c = 0; c + 1 < table.columnCount(); ++c)
+        table.setColumnWidth(c, table.columnWidth(c) + extra);
+}
+
+void CUlkView::ZoomToTransitionRow(int row)
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= table_.rows.size())
+        return;
+    constexpr double kMarginS = 0.05;
+    const TransitionTableRow& shown = table_.rows[static_cast<std::size_t>(row)];
+    {
+        std::lock_guard lock(displayLock_);
+        renderer_.timeStart = std::max(0.0, shown.startS - kMarginS);
+        renderer_.timeEnd = shown.endS + kMarginS;
+    }
+    if (!doc_.GraphShown())
+        doc_.ToggleGraph();
+    RedrawPage();
 }
 
 std::array<HeaderEditValue, kHeaderEditCount> CUlkView::EditValues() const

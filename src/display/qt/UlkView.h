@@ -8,14 +8,18 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "analysis/Transitions.h"
 #include "display/DisplayTest.h"
 #include "display/GraphInteraction.h"
 #include "display/ResultsPage.h"
+#include "display/TransitionTable.h"
 #include "platform/qt/QtImage.h"
 
+class QLabel;
 class QLineEdit;
 class QTableWidget;
 
@@ -26,7 +30,8 @@ class Prompter;
 class ViewDocument;
 
 // The main window's view of the document: the header page with its edits,
-// and below it the graph or the results grid of a static test.
+// and below it the graph, the results grid of a static test or the
+// transitions table of a dynamic one.
 class CUlkView : public QWidget {
     Q_OBJECT
 
@@ -56,6 +61,13 @@ public:
     // Null until the edit has been placed for the first time.
     QLineEdit* HeaderEdit(HeaderField field) const { return edits_[static_cast<std::size_t>(field)]; }
     QTableWidget* Grid() const { return grid_; }
+    QTableWidget* TransitionsTable() const { return transitionsTable_; }
+    QLabel* MotorRunLabel() const { return motorRunLabel_; }
+    // The main record's transitions as last analysed.
+    const TransitionReport& Transitions() const { return transitions_; }
+    // The graph again, zoomed to the transition of a table row with a
+    // margin on either side.
+    void ZoomToTransitionRow(int row);
     const ScreenPageLayout& LastLayout() const { return layout_; }
 
 signals:
@@ -84,6 +96,11 @@ private:
     void SetupGrid();
     void FillGrid(const ResultsGridContents& contents);
     void FitColumns();
+    // The transitions of the records shown, analysed again only for a new
+    // test, other overlays or other settings; the marks and the table
+    // follow.
+    void RefreshTransitions(bool testChanged);
+    void FillTransitionsTable();
     // Enter in a header edit.
     void CommitAndRecompute();
     void MoveFocus(QLineEdit* from, bool backwards);
@@ -109,6 +126,13 @@ private:
     std::array<std::string, kHeaderEditCount> shown_{};
     QTableWidget* grid_ = nullptr;
     int notesColumn_ = -1;
+    QTableWidget* transitionsTable_ = nullptr;
+    QLabel* motorRunLabel_ = nullptr;
+    TransitionReport transitions_;
+    std::array<TransitionReport, kMaxOverlays> overlayTransitions_;
+    // The settings the reports were made with; none before the first.
+    std::optional<TransitionSettings> analysedWith_;
+    TransitionTable table_;
     ScreenPageLayout layout_;
     std::unique_ptr<QtImage> logo_;
 };
