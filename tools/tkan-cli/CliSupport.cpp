@@ -108,9 +108,29 @@ bool LoadRecord(const std::string& path, TestRecord& record, Prompter& prompter)
     return false;
 }
 
+std::string TakeSingleFile(const std::string& arg, std::optional<std::string>& file)
+{
+    if (arg.starts_with("--"))
+        return "unknown option " + arg;
+    if (file)
+        return "one file only";
+    file = arg;
+    return {};
+}
+
 bool IsOption(const std::string& arg, const std::string& name)
 {
     return arg == name || arg.starts_with(name + "=");
+}
+
+bool LoadDynamicRecord(const std::string& path, TestRecord& record, Prompter& prompter, const char* what)
+{
+    if (!LoadRecord(path, record, prompter))
+        return false;
+    if (record.IsDynamic())
+        return true;
+    ReportError(path + " is a static test (" + Cp1252ToUtf8(record.TestTypeName()) + "); it has no " + what);
+    return false;
 }
 
 }  // namespace tkan::cli

@@ -35,6 +35,11 @@ bool IsOption(const std::string& arg, const std::string& name);
 bool TakeOptionValue(std::span<const std::string> args, std::size_t& i, const std::string& name,
                      std::optional<std::string>& into, std::string& problem);
 
+// A one-file command's argument that is not one of its options: the file,
+// unless it looks like an option or a file was already given. Empty when
+// taken, else the problem for the usage line.
+std::string TakeSingleFile(const std::string& arg, std::optional<std::string>& file);
+
 // A count or index given on the command line: decimal digits only.
 std::optional<std::int64_t> ParseCount(std::string_view text);
 
@@ -49,5 +54,9 @@ namespace tkan::cli {
 // Loads a test file for a command; on failure says why in one line on
 // standard error and returns false.
 bool LoadRecord(const std::string& path, TestRecord& record, Prompter& prompter);
+
+// The same for a command about a dynamic test's samples: a static test is
+// refused with a line saying it has no `what`.
+bool LoadDynamicRecord(const std::string& path, TestRecord& record, Prompter& prompter, const char* what);
 
 }  // namespace tkan::cli

@@ -3,7 +3,6 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
-#include "platform/Codepage.h"
 #include "records/TestRecord.h"
 #include "reports/SamplesCsv.h"
 
@@ -33,23 +32,16 @@ int RunSamples(const Command& self, std::span<const std::string> args)
                 count = *n;
             continue;
         }
-        if (args[i].starts_with("--"))
-            return UsageError(self, "unknown option " + args[i]);
-        if (file)
-            return UsageError(self, "one file only");
-        file = args[i];
+        if (std::string problem = TakeSingleFile(args[i], file); !problem.empty())
+            return UsageError(self, problem);
     }
     if (!file)
         return UsageError(self, "no file given");
 
     StderrPrompter prompter;
     TestRecord record;
-    if (!LoadRecord(*file, record, prompter))
+    if (!LoadDynamicRecord(*file, record, prompter, "samples"))
         return kExitFailure;
-    if (!record.IsDynamic()) {
-        ReportError(*file + " is a static test (" + Cp1252ToUtf8(record.TestTypeName()) + "); it has no samples");
-        return kExitFailure;
-    }
 
     const std::int64_t total = record.trace.sampleCount;
     const std::int64_t first = std::min(from, total);

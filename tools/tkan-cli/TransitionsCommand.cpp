@@ -6,7 +6,6 @@
 #include "Commands.h"
 #include "analysis/TransitionTable.h"
 #include "analysis/Transitions.h"
-#include "platform/Codepage.h"
 #include "records/TestRecord.h"
 
 namespace tkan::cli {
@@ -85,23 +84,16 @@ int RunTransitions(const Command& self, std::span<const std::string> args)
             format = *chosenFormat;
             continue;
         }
-        if (args[i].starts_with("--"))
-            return UsageError(self, "unknown option " + args[i]);
-        if (file)
-            return UsageError(self, "one file only");
-        file = args[i];
+        if (std::string problem = TakeSingleFile(args[i], file); !problem.empty())
+            return UsageError(self, problem);
     }
     if (!file)
         return UsageError(self, "no file given");
 
     StderrPrompter prompter;
     TestRecord record;
-    if (!LoadRecord(*file, record, prompter))
+    if (!LoadDynamicRecord(*file, record, prompter, "transitions"))
         return kExitFailure;
-    if (!record.IsDynamic()) {
-        ReportError(*file + " is a static test (" + Cp1252ToUtf8(record.TestTypeName()) + "); it has no transitions");
-        return kExitFailure;
-    }
     const TransitionReport report = AnalyseTransitions(record, settings);
     WriteOutput(format == "json" ? Json(report) : Csv(report));
     return kExitOk;
