@@ -1,13 +1,17 @@
 #include "analysis/Transitions.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <type_traits>
 
+#include "records/SampleRanges.h"
 #include "records/TestRecord.h"
 #include "settings/AppInfo.h"
 
@@ -29,35 +33,122 @@ int Samples(double ms, int rate)
     return std::max(1, static_cast<int>(std::lround(ms * rate / 1000.0)));
 }
 
-// The median of `values` (the mean of the middle two for an even count);
-// reorders them. Absent for none.
-std::optional<double> Median(std::vector<double>& values)
+// Where a run of integers lies: their extremes, and the bits in which any
+// two of them differ.
+struct Spread {
+    std::uint32_t lowest = std::numeric_limits<std::uint32_t>::max();
+    std::uint32_t highest = 0;
+    std::uint32_t grid = 0;
+};
+
+// The two middle values of integers (`lower` the one below the middle of
+// an even count), found by counting: a steady signal takes only a few
+// values, all on one grid of some power of two (a current's exponent). False
+// when the values spread over too many steps of their grid for that.
+bool CountedMiddle(const std::vector<std::uint32_t>& values, const Spread& spread, std::uint32_t& lower,
+                   std::uint32_t& upper)
+{
+    constexpr std::size_t kSteps = 256;
+    const std::uint32_t lowest = spread.lowest;
+    const int shift = spread.grid == 0 ? 0 : std::countr_zero(spread.grid);
+    if (values.empty() || values.size() > 0xFFFF || ((spread.highest - lowest) >> shift) >= kSteps)
+        return false;
+    // Four tables taken in turn, so that a run of equal values does not
+    // wait on its own count. Only the steps in use are cleared.
+    const std::size_t steps = ((spread.highest - lowest) >> shift) + 1;
+    std::array<std::array<std::uint16_t, kSteps>, 4> counts;
+    for (auto& table : counts)
+        std::fill_n(table.begin(), steps, std::uint16_t{0});
+    const std::size_t n = values.size();
+    for (std::size_t k = 0; k < n; ++k)
+        ++counts[k % 4][(values[k] - lowest) >> shift];
+    const std::size_t half = n / 2;
+    std::size_t seen = 0;
+    bool haveLower = n % 2 != 0;  // an odd count has no lower middle
+    for (std::size_t step = 0; step < steps; ++step) {
+        seen += static_cast<std::size_t>(counts[0][step]) + counts[1][step] + counts[2][step] + counts[3][step];
+        const std::uint32_t value = lowest + (static_cast<std::uint32_t>(step) << shift);
+        if (!haveLower && seen >= half) {
+            lower = value;
+            haveLower = true;
+        }
+        if (seen > half) {
+            upper = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The median of `values` (the mean of the middle two for an even count),
+// each value turned into its measure by `scale`; reorders them. Absent for
+// none. Integers whose spread is given may be counted instead.
+template <class Raw, class Scale>
+std::optional<double> Median(std::vector<Raw>& values, Scale scale, const Spread* spread = nullptr)
 {
     if (values.empty())
         return std::nullopt;
     const std::size_t half = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(half), values.end());
-    const double upper = values[half];
+    Raw lower{}, upper{};
+    bool counted = false;
+    if constexpr (std::is_same_v<Raw, std::uint32_t>)
+        counted = spread && CountedMiddle(values, *spread, lower, upper);
+    if (!counted) {
+        std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(half), values.end());
+        upper = values[half];
+        if (values.size() % 2 == 0)
+            lower = *std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(half));
+    }
     if (values.size() % 2 != 0)
-        return upper;
-    const double lower = *std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(half));
-    return (lower + upper) / 2;
+        return scale(upper);
+    return (scale(lower) + scale(upper)) / 2;
 }
 
-// The three signals of spans given by the caller.
+// Per block of kCurrentBlock samples, the smallest and largest current as a
+// source's raw values, and the largest motor-current magnitude.
+struct SpanBlocks {
+    std::vector<double> low, high;
+    double motorLargest = 0;
+};
+
+// The three signals of spans given by the caller. Raw values are the
+// decoded ones.
 struct SpanSource {
+    using Raw = double;
     const TraceSignals& s;
     int Count() const { return static_cast<int>(s.current.size()); }
     double Current(int i) const { return s.current[static_cast<std::size_t>(i)]; }
     double Resistance(int i) const { return s.resistance[static_cast<std::size_t>(i)]; }
     double MotorCurrent(int i) const { return s.motorCurrent[static_cast<std::size_t>(i)]; }
     double RawCurrent(int i) const { return Current(i); }
+    double RawResistance(int i) const { return Resistance(i); }
+    static double CurrentOf(double raw) { return raw; }
+    static double ResistanceOf(double raw) { return raw; }
     double RawMotorMagnitude(int i) const { return std::fabs(MotorCurrent(i)); }
+
+    SpanBlocks Blocks() const
+    {
+        SpanBlocks out;
+        const std::size_t blocks = (s.current.size() + kCurrentBlock - 1) / kCurrentBlock;
+        out.low.assign(blocks, std::numeric_limits<double>::infinity());
+        out.high.assign(blocks, -std::numeric_limits<double>::infinity());
+        for (int i = 0; i < Count(); ++i) {
+            const std::size_t b = static_cast<std::size_t>(i) / kCurrentBlock;
+            out.low[b] = std::min(out.low[b], Current(i));
+            out.high[b] = std::max(out.high[b], Current(i));
+            out.motorLargest = std::max(out.motorLargest, RawMotorMagnitude(i));
+        }
+        return out;
+    }
 };
 
 // The three signals decoded from a record's samples as they are read, so
-// that nothing is decoded that the analysis does not look at.
+// that nothing is decoded that the analysis does not look at. Raw values
+// are the exact integers behind the decoded ones (micro-amperes,
+// micro-ohms, motor steps): they order and select the same samples, and
+// cost less to make and to compare.
 struct SampleSource {
+    using Raw = std::uint32_t;
     const std::uint8_t* samples;
     int count;
     int Count() const { return count; }
@@ -65,30 +156,99 @@ struct SampleSource {
     double Current(int i) const { return DecodeSampleCurrent(At(i)); }
     double Resistance(int i) const { return DecodeSampleResistance(At(i)); }
     double MotorCurrent(int i) const { return DecodeSampleMotorCurrent(At(i)); }
+    Raw RawCurrent(int i) const { return SampleCurrentMicroAmps(At(i)); }
+    Raw RawResistance(int i) const { return SampleResistanceMicroOhms(At(i)); }
+    static double CurrentOf(Raw raw) { return static_cast<double>(raw) / 1000000.0; }
+    static double ResistanceOf(Raw raw) { return static_cast<double>(raw); }
+    Raw RawMotorMagnitude(int i) const { return SampleMotorSteps(At(i)); }
 
-    // The current in micro-amperes and the motor current's magnitude in its
-    // steps: the decoded values in order, without the costly scaling.
-    unsigned RawCurrent(int i) const
-    {
-        const std::uint8_t* s = At(i);
-        return ((static_cast<unsigned>(s[1] & 0x0F) << 8) | s[0]) << (s[1] >> 4);
-    }
-    unsigned RawMotorMagnitude(int i) const
-    {
-        const std::uint8_t* s = At(i);
-        return (static_cast<unsigned>(s[5] & 0x7F) << 8) | s[4];
-    }
+    CurrentBlocks Blocks() const { return ScanCurrentBlocks(samples, static_cast<std::size_t>(count)); }
 };
 
-template <class Source, class Signal>
-std::optional<double> MedianOf(const Source& source, Signal signal, int from, int to, std::vector<double>& scratch)
+// The median of a signal over samples `from` to `to` (not included), taken
+// on its raw values.
+template <class Raw, class Signal, class Scale>
+std::optional<double> MedianOf(Signal signal, Scale scale, int from, int to, std::vector<Raw>& scratch)
 {
-    from = std::max(from, 0);
-    to = std::min(to, source.Count());
-    scratch.clear();
-    for (int i = from; i < to; ++i)
-        scratch.push_back((source.*signal)(i));
-    return Median(scratch);
+    scratch.resize(static_cast<std::size_t>(std::max(to - from, 0)));
+    if constexpr (std::is_same_v<Raw, std::uint32_t>) {
+        Spread spread;
+        const Raw first = scratch.empty() ? 0 : signal(from);
+        for (std::size_t k = 0; k < scratch.size(); ++k) {
+            const Raw v = signal(from + static_cast<int>(k));
+            scratch[k] = v;
+            spread.lowest = std::min(spread.lowest, v);
+            spread.highest = std::max(spread.highest, v);
+            spread.grid |= v - first;
+        }
+        return Median(scratch, scale, &spread);
+    } else {
+        for (std::size_t k = 0; k < scratch.size(); ++k)
+            scratch[k] = signal(from + static_cast<int>(k));
+        return Median(scratch, scale);
+    }
+}
+
+template <class Source>
+std::optional<double> MedianCurrent(const Source& source, int from, int to, std::vector<typename Source::Raw>& scratch)
+{
+    return MedianOf([&source](int i) { return source.RawCurrent(i); }, [](auto raw) { return Source::CurrentOf(raw); },
+                    std::max(from, 0), std::min(to, source.Count()), scratch);
+}
+
+template <class Source>
+std::optional<double> MedianResistance(const Source& source, int from, int to,
+                                       std::vector<typename Source::Raw>& scratch)
+{
+    return MedianOf([&source](int i) { return source.RawResistance(i); },
+                    [](auto raw) { return Source::ResistanceOf(raw); }, std::max(from, 0), std::min(to, source.Count()),
+                    scratch);
+}
+
+// A block the search must look into sample by sample, and the largest
+// current of the blocks before it that the base window can reach.
+struct DipBlock {
+    int block = 0;
+    double largestBefore = 0;
+};
+
+// The blocks whose smallest current is below `below` times the largest of
+// the `length` blocks before them and of themselves. The largest of each
+// run of blocks costs a few steps per block whatever its length: runs are
+// cut into segments of `length`, and a run is the end of one segment and
+// the start of the next.
+template <class Blocks>
+std::vector<DipBlock> BlocksWithDips(const Blocks& blocks, int length, double below)
+{
+    using Raw = std::decay_t<decltype(blocks.high[0])>;
+    const std::vector<Raw>& high = blocks.high;
+    const std::size_t count = high.size();
+    const std::size_t segment = static_cast<std::size_t>(std::max(length, 1));
+    std::vector<Raw> fromHere(count);  // from a block to its segment's end
+    for (std::size_t start = 0; start < count; start += segment) {
+        const std::size_t end = std::min(count, start + segment);
+        fromHere[end - 1] = high[end - 1];
+        for (std::size_t b = end - 1; b > start; --b)
+            fromHere[b - 1] = std::max(high[b - 1], fromHere[b]);
+    }
+
+    std::vector<DipBlock> dips;
+    auto consider = [&](std::size_t b, Raw before) {
+        const auto largest = static_cast<double>(std::max(before, high[b]));
+        if (static_cast<double>(blocks.low[b]) < largest * below)
+            dips.push_back({static_cast<int>(b), static_cast<double>(before)});
+    };
+    if (count > 0)
+        consider(0, std::numeric_limits<Raw>::lowest());
+    for (std::size_t start = 0; start + 1 < count; start += segment) {
+        const std::size_t end = std::min(count - 1, start + segment);
+        Raw upToHere = std::numeric_limits<Raw>::lowest();  // from the segment's start
+        for (std::size_t e = start; e < end; ++e) {
+            upToHere = std::max(upToHere, high[e]);
+            consider(e + 1, e + 1 <= segment ? upToHere : std::max(fromHere[e + 1 - segment], upToHere));
+        }
+    }
+    return dips;
 }
 
 // The end of the transition that starts at `start`: the first sample from
@@ -117,47 +277,64 @@ int FindEnd(const Source& source, int start, double threshold, int hold, int lon
     return run >= 0 ? run : count - 1;
 }
 
-template <class Source>
-void MeasureMotor(const Source& source, int rate, TransitionReport& report)
+// From the first to the last sample whose motor current is above a share
+// of the largest, given in the source's raw measure.
+template <class Source, class Raw>
+void MeasureMotor(const Source& source, Raw largest, int rate, TransitionReport& report)
 {
-    const int count = source.Count();
-    decltype(source.RawMotorMagnitude(0)) largest = 0;
-    for (int i = 0; i < count; ++i)
-        largest = std::max(largest, source.RawMotorMagnitude(i));
     if (!(largest > 0))
         return;
     const double floor = kMotorRunShare * largest;
     int first = 0;
     while (!(source.RawMotorMagnitude(first) > floor))
         ++first;
-    int last = count - 1;
+    int last = source.Count() - 1;
     while (!(source.RawMotorMagnitude(last) > floor))
         --last;
     report.motorStartS = static_cast<double>(first) / rate;
     report.motorRunS = static_cast<double>(last - first) / rate;
 }
 
+// For each value, the median of all the others. Sorted once, a value's
+// others are the sorted list with one copy of it taken out, so their middle
+// is read off directly: a record with many transitions does not take a
+// selection per transition.
+std::vector<std::optional<double>> MediansOfOthers(const std::vector<double>& values)
+{
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<std::optional<double>> medians(values.size());
+    const std::size_t others = values.size() > 0 ? values.size() - 1 : 0;
+    if (others == 0)
+        return medians;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto taken =
+            static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), values[i]) - sorted.begin());
+        const auto at = [&](std::size_t k) { return sorted[k < taken ? k : k + 1]; };
+        const double upper = at(others / 2);
+        medians[i] = others % 2 != 0 ? upper : (at(others / 2 - 1) + upper) / 2;
+    }
+    return medians;
+}
+
 void Judge(std::vector<Transition>& transitions, const TransitionSettings& settings)
 {
     std::vector<double> ripples, durations;
+    for (const Transition& t : transitions) {
+        ripples.push_back(t.ripplePct);
+        durations.push_back(t.durationMs);
+    }
+    const std::vector<std::optional<double>> typicalRipple = MediansOfOthers(ripples);
+    const std::vector<std::optional<double>> typicalDuration = MediansOfOthers(durations);
+    const auto beyond = [](double value, std::optional<double> typical) {
+        return typical && *typical > 0 && value >= kStandOutFactor * *typical;
+    };
     for (std::size_t i = 0; i < transitions.size(); ++i) {
         Transition& t = transitions[i];
         t.fails = (settings.maxDurationMs && t.durationMs > *settings.maxDurationMs) ||
                   (settings.maxRipplePct && t.ripplePct > *settings.maxRipplePct) ||
                   (settings.maxSlopeAPerS && t.slopeAPerS > *settings.maxSlopeAPerS);
-
-        ripples.clear();
-        durations.clear();
-        for (std::size_t j = 0; j < transitions.size(); ++j) {
-            if (j == i)
-                continue;
-            ripples.push_back(transitions[j].ripplePct);
-            durations.push_back(transitions[j].durationMs);
-        }
-        const auto beyond = [](double value, std::optional<double> typical) {
-            return typical && *typical > 0 && value >= kStandOutFactor * *typical;
-        };
-        t.standsOut = beyond(t.ripplePct, Median(ripples)) || beyond(t.durationMs, Median(durations));
+        t.standsOut = beyond(t.ripplePct, typicalRipple[i]) || beyond(t.durationMs, typicalDuration[i]);
     }
 }
 
@@ -209,11 +386,11 @@ namespace {
 
 // Where the current falls below its base, sample by sample. The base is a
 // median over the window before the sample; taking it at every sample would
-// cost far more than loading the record, so each sample is first set
-// against the largest (raw) current of a stretch that holds the window: a sample
-// not below that cannot be below the median either. The stretch is the
-// window's whole blocks of `hold` samples and the samples of the current
-// block so far.
+// cost far more than loading the record, so the samples are first set
+// against the largest current of the blocks that hold the window: a sample
+// not below that cannot be below the median either. Most blocks hold no
+// such sample at all (their smallest current is not below the largest
+// around them) and are passed over whole.
 template <class Source>
 TransitionReport Analyse(const Source& source, int rate, const TransitionSettings& settings)
 {
@@ -227,87 +404,61 @@ TransitionReport Analyse(const Source& source, int rate, const TransitionSetting
     const int longest = Samples(kLongestMs, rate);
     const int settle = Samples(kSettleMs, rate);
     const double keep = 1 - std::clamp(settings.thresholdPct, 0.0, 100.0) / 100;
+    // Covers the rounding of the raw values' scaling.
+    const double below = keep * (1 + 1e-9);
+    constexpr int kBlock = static_cast<int>(kCurrentBlock);
 
-    std::vector<double> scratch;
-    std::vector<double> blockLargest(static_cast<std::size_t>(count / hold + 1), 0.0);
+    const auto blocks = source.Blocks();
+    std::vector<typename Source::Raw> scratch;
     int previousEnd = 0;  // samples before it are inside a transition found
-    double earlierBlocks = 0;
-    double thisBlock = 0;
-    int block = 0;           // the block sample i is in
-    int nextBlockStart = 0;  // kept apart so the loop needs no division
-    for (int i = 0; i < count; ++i) {
-        const bool blockStarts = i == nextBlockStart;
-        if (blockStarts || i == previousEnd) {
-            if (blockStarts) {
-                block = i / hold;
-                nextBlockStart = i + hold;
-                if (block > 0 && i != previousEnd)
-                    blockLargest[static_cast<std::size_t>(block - 1)] = thisBlock;
-            }
-            thisBlock = 0;
-            earlierBlocks = 0;
-            const int firstBlock = std::max(i - window, previousEnd) / hold;
-            for (int b = firstBlock; b < block; ++b)
-                earlierBlocks = std::max(earlierBlocks, blockLargest[static_cast<std::size_t>(b)]);
+    int i = 0;
+    for (const DipBlock& dip : BlocksWithDips(blocks, (window + kBlock - 1) / kBlock, below)) {
+        const int blockEnd = std::min(count, (dip.block + 1) * kBlock);
+        i = std::max(i, dip.block * kBlock);
+        while (i < blockEnd) {
+            double largest = dip.largestBefore;  // over the window, so far
+            for (; i < blockEnd; ++i) {
+                const auto raw = static_cast<double>(source.RawCurrent(i));
+                const double bound = largest;
+                largest = std::max(largest, raw);
+                // A base needs as long a stretch as a recovery must hold;
+                // this also keeps two dips closer than that together as one.
+                if (std::min(window, i - previousEnd) < hold || !(raw < bound * below))
+                    continue;
+                const double value = source.Current(i);
+                const int from = std::max(i - window, previousEnd);
+                const double baseCurrent = MedianCurrent(source, from, i, scratch).value_or(0);
+                const double threshold = baseCurrent * keep;
+                if (!(value < threshold))
+                    continue;
 
-            // Most blocks hold no candidate at all: the block's smallest
-            // current is not below the largest of the blocks around it.
-            const int stop = std::min(nextBlockStart, count);
-            using Raw = decltype(source.RawCurrent(0));
-            Raw highest = 0;
-            Raw lowest = std::numeric_limits<Raw>::max();
-            for (int j = i; j < stop; ++j) {
-                const Raw raw = source.RawCurrent(j);
-                highest = std::max(highest, raw);
-                lowest = std::min(lowest, raw);
-            }
-            if (!(static_cast<double>(lowest) <
-                  std::max(earlierBlocks, static_cast<double>(highest)) * keep * (1 + 1e-9))) {
-                thisBlock = static_cast<double>(highest);
-                i = stop - 1;
-                continue;
+                Transition t;
+                t.startIndex = i;
+                t.endIndex = FindEnd(source, i, threshold, hold, longest);
+                t.baseCurrent = baseCurrent;
+                t.minCurrent = value;
+                double previous = i >= 1 ? source.Current(i - 1) : value;
+                for (int j = i; j <= t.endIndex && j < count; ++j) {
+                    const double c = source.Current(j);
+                    if (j < t.endIndex)
+                        t.minCurrent = std::min(t.minCurrent, c);
+                    t.slopeAPerS = std::max(t.slopeAPerS, (previous - c) * rate);
+                    previous = c;
+                }
+                t.startS = static_cast<double>(t.startIndex) / rate;
+                t.endS = static_cast<double>(t.endIndex) / rate;
+                t.durationMs = static_cast<double>(t.endIndex - t.startIndex) * 1000.0 / rate;
+                t.ripplePct = baseCurrent > 0 ? (baseCurrent - t.minCurrent) / baseCurrent * 100 : 0;
+                t.openCircuit = t.minCurrent < kOpenCircuitShare * baseCurrent;
+                t.resistanceBefore = MedianResistance(source, from, i, scratch);
+                report.transitions.push_back(t);
+
+                // The search goes on from the end, its window starting there.
+                previousEnd = std::max(t.endIndex, i + 1);
+                i = previousEnd;
+                break;
             }
         }
-        const auto raw = static_cast<double>(source.RawCurrent(i));
-        const double largest = std::max(earlierBlocks, thisBlock);
-        thisBlock = std::max(thisBlock, raw);
-
-        // A base needs as long a stretch as a recovery must hold; this also
-        // keeps two dips closer than that together as one transition. The
-        // margin covers the rounding of the raw values' scaling.
-        if (std::min(window, i - previousEnd) < hold || !(raw < largest * keep * (1 + 1e-9)))
-            continue;
-        const double value = source.Current(i);
-        const int from = std::max(i - window, previousEnd);
-        const double baseCurrent = MedianOf(source, &Source::Current, from, i, scratch).value_or(0);
-        const double threshold = baseCurrent * keep;
-        if (!(value < threshold))
-            continue;
-
-        Transition t;
-        t.startIndex = i;
-        t.endIndex = FindEnd(source, i, threshold, hold, longest);
-        t.baseCurrent = baseCurrent;
-        t.minCurrent = value;
-        for (int j = i; j <= t.endIndex && j < count; ++j) {
-            const double c = source.Current(j);
-            if (j < t.endIndex)
-                t.minCurrent = std::min(t.minCurrent, c);
-            if (j >= 1)
-                t.slopeAPerS = std::max(t.slopeAPerS, (source.Current(j - 1) - c) * rate);
-        }
-        t.startS = static_cast<double>(t.startIndex) / rate;
-        t.endS = static_cast<double>(t.endIndex) / rate;
-        t.durationMs = static_cast<double>(t.endIndex - t.startIndex) * 1000.0 / rate;
-        t.ripplePct = baseCurrent > 0 ? (baseCurrent - t.minCurrent) / baseCurrent * 100 : 0;
-        t.openCircuit = t.minCurrent < kOpenCircuitShare * baseCurrent;
-        t.resistanceBefore = MedianOf(source, &Source::Resistance, from, i, scratch);
-        report.transitions.push_back(t);
-
-        previousEnd = std::max(t.endIndex, i + 1);
-        i = previousEnd - 1;  // the loop's step lands on the end
-        block = previousEnd / hold;
-        nextBlockStart = (block + 1) * hold;
     }
 
     // The resistance after a transition is read once it has settled, and
@@ -318,10 +469,10 @@ TransitionReport Analyse(const Source& source, int rate, const TransitionSetting
         int to = from + window;
         if (k + 1 < report.transitions.size())
             to = std::min(to, report.transitions[k + 1].startIndex);
-        t.resistanceAfter = MedianOf(source, &Source::Resistance, from, to, scratch);
+        t.resistanceAfter = MedianResistance(source, from, to, scratch);
     }
 
-    MeasureMotor(source, rate, report);
+    MeasureMotor(source, blocks.motorLargest, rate, report);
     if (report.motorStartS) {
         for (Transition& t : report.transitions)
             t.motorDelayS = t.startS - *report.motorStartS;

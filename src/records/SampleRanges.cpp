@@ -14,8 +14,6 @@ namespace tkan {
 namespace {
 
 constexpr std::size_t kBytesPerSample = 6;
-constexpr std::uint32_t kResistanceCap = 100000000;  // 100 ohms, in micro-ohms
-constexpr std::uint32_t kPowersOfSix[8] = {1, 6, 36, 216, 1296, 7776, 46656, 279936};
 
 // Each field reduced to an integer that orders the samples exactly as their
 // decoded values do and turns into that value without loss: the test
@@ -34,13 +32,9 @@ struct Keys {
 void ScanPortable(const std::uint8_t* p, std::size_t count, Keys& k)
 {
     for (const std::uint8_t* end = p + count * kBytesPerSample; p != end; p += kBytesPerSample) {
-        std::uint32_t currentWord = p[0] | static_cast<std::uint32_t>(p[1]) << 8;
-        std::uint32_t resistanceWord = p[2] | static_cast<std::uint32_t>(p[3]) << 8;
         std::uint32_t motorWord = p[4] | static_cast<std::uint32_t>(p[5]) << 8;
-
-        std::uint32_t current = (currentWord & 0x0FFF) << (currentWord >> 12);
-        std::uint32_t resistance =
-            std::min((resistanceWord & 0x1FFF) * kPowersOfSix[resistanceWord >> 13], kResistanceCap);
+        std::uint32_t current = SampleCurrentMicroAmps(p);
+        std::uint32_t resistance = SampleResistanceMicroOhms(p);
         // Sign and magnitude to two's complement without a branch.
         std::int32_t negative = static_cast<std::int32_t>(motorWord >> 15);
         std::int32_t motor = (static_cast<std::int32_t>(motorWord & 0x7FFF) ^ -negative) + negative;
@@ -51,6 +45,24 @@ void ScanPortable(const std::uint8_t* p, std::size_t count, Keys& k)
         k.resistanceMax = std::max(k.resistanceMax, resistance);
         k.motorMin = std::min(k.motorMin, motor);
         k.motorMax = std::max(k.motorMax, motor);
+    }
+}
+
+// Blocks from `firstBlock` on, one sample at a time.
+void ScanBlocksPortable(const std::uint8_t* samples, std::size_t count, std::size_t firstBlock, CurrentBlocks& out)
+{
+    for (std::size_t b = firstBlock; b * kCurrentBlock < count; ++b) {
+        const std::size_t end = std::min(count, (b + 1) * kCurrentBlock);
+        std::uint32_t low = std::numeric_limits<std::uint32_t>::max(), high = 0;
+        for (std::size_t i = b * kCurrentBlock; i < end; ++i) {
+            const std::uint8_t* s = samples + i * kBytesPerSample;
+            const std::uint32_t current = SampleCurrentMicroAmps(s);
+            low = std::min(low, current);
+            high = std::max(high, current);
+            out.motorLargest = std::max(out.motorLargest, SampleMotorSteps(s));
+        }
+        out.low[b] = low;
+        out.high[b] = high;
     }
 }
 
@@ -133,7 +145,7 @@ __attribute__((target("avx2"))) std::size_t ScanAvx2(const std::uint8_t* samples
         motorMax = _mm256_max_ps(motorMax, motorValue);
     }
 
-    const __m256 cap = _mm256_set1_ps(static_cast<float>(kResistanceCap));
+    const __m256 cap = _mm256_set1_ps(static_cast<float>(kResistanceCapMicroOhms));
     alignas(32) float lanes[6][kLanes];
     _mm256_store_ps(lanes[0], currentMin);
     _mm256_store_ps(lanes[1], currentMax);
@@ -150,6 +162,59 @@ __attribute__((target("avx2"))) std::size_t ScanAvx2(const std::uint8_t* samples
         k.motorMax = std::max(k.motorMax, static_cast<std::int32_t>(lanes[5][i]));
     }
     return done;
+}
+
+// Eight samples' test currents in micro-amperes, read as the range scan
+// reads them; their motor steps folded into `motor`.
+__attribute__((target("avx2"), always_inline)) inline __m256i EightCurrents(const std::uint8_t* p, __m256i& motor)
+{
+    // From two samples c0 r0 m0 c1 r1 m1 in a 128-bit half: c0 c1 m0 m1,
+    // each widened to 32 bits.
+    const __m256i pickCurrentMotor = _mm256_setr_epi8(0, 1, -1, -1, 6, 7, -1, -1, 4, 5, -1, -1, 10, 11, -1, -1, 0, 1,
+                                                      -1, -1, 6, 7, -1, -1, 4, 5, -1, -1, 10, 11, -1, -1);
+    const __m256i first = _mm256_shuffle_epi8(
+        _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 24), reinterpret_cast<const __m128i*>(p)),
+        pickCurrentMotor);
+    const __m256i second = _mm256_shuffle_epi8(
+        _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 36), reinterpret_cast<const __m128i*>(p + 12)),
+        pickCurrentMotor);
+    const __m256i current = _mm256_unpacklo_epi64(first, second);
+    motor = _mm256_max_epu32(motor, _mm256_and_si256(_mm256_unpackhi_epi64(first, second), _mm256_set1_epi32(0x7FFF)));
+    return _mm256_sllv_epi32(_mm256_and_si256(current, _mm256_set1_epi32(0x0FFF)), _mm256_srli_epi32(current, 12));
+}
+
+// Whole blocks as runs of eight. Returns the number of blocks done; every
+// one of them has a sample after it, which the last load reaches into.
+__attribute__((target("avx2"))) std::size_t ScanBlocksAvx2(const std::uint8_t* samples, std::size_t count,
+                                                           CurrentBlocks& out)
+{
+    static_assert(kCurrentBlock % 8 == 0);
+    __m256i motor = _mm256_setzero_si256();
+    std::size_t b = 0;
+    for (; (b + 1) * kCurrentBlock < count; ++b) {
+        const std::uint8_t* p = samples + b * kCurrentBlock * kBytesPerSample;
+        __m256i low = EightCurrents(p, motor);
+        __m256i high = low;
+        for (std::size_t run = 1; run < kCurrentBlock / 8; ++run) {
+            const __m256i next = EightCurrents(p + run * 8 * kBytesPerSample, motor);
+            low = _mm256_min_epu32(low, next);
+            high = _mm256_max_epu32(high, next);
+        }
+        // Folded down to one lane each.
+        __m128i lows = _mm_min_epu32(_mm256_castsi256_si128(low), _mm256_extracti128_si256(low, 1));
+        __m128i highs = _mm_max_epu32(_mm256_castsi256_si128(high), _mm256_extracti128_si256(high, 1));
+        lows = _mm_min_epu32(lows, _mm_shuffle_epi32(lows, 0x4E));
+        highs = _mm_max_epu32(highs, _mm_shuffle_epi32(highs, 0x4E));
+        lows = _mm_min_epu32(lows, _mm_shuffle_epi32(lows, 0xB1));
+        highs = _mm_max_epu32(highs, _mm_shuffle_epi32(highs, 0xB1));
+        out.low[b] = static_cast<std::uint32_t>(_mm_cvtsi128_si32(lows));
+        out.high[b] = static_cast<std::uint32_t>(_mm_cvtsi128_si32(highs));
+    }
+    alignas(32) std::uint32_t lanes[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), motor);
+    for (std::uint32_t lane : lanes)
+        out.motorLargest = std::max(out.motorLargest, lane);
+    return b;
 }
 
 bool HaveAvx2()
@@ -211,6 +276,38 @@ SampleRanges ScanSampleRanges(const std::uint8_t* samples, std::size_t count)
 #endif
     ScanPortable(samples + done * kBytesPerSample, count - done, keys);
     return ToRanges(keys, samples, count);
+}
+
+namespace {
+
+CurrentBlocks SizedBlocks(std::size_t count)
+{
+    CurrentBlocks out;
+    const std::size_t blocks = (count + kCurrentBlock - 1) / kCurrentBlock;
+    out.low.resize(blocks);
+    out.high.resize(blocks);
+    return out;
+}
+
+}  // namespace
+
+CurrentBlocks ScanCurrentBlocksPortable(const std::uint8_t* samples, std::size_t count)
+{
+    CurrentBlocks out = SizedBlocks(count);
+    ScanBlocksPortable(samples, count, 0, out);
+    return out;
+}
+
+CurrentBlocks ScanCurrentBlocks(const std::uint8_t* samples, std::size_t count)
+{
+    CurrentBlocks out = SizedBlocks(count);
+    std::size_t done = 0;
+#ifdef TKAN_SAMPLE_SCAN_AVX2
+    if (HaveAvx2())
+        done = ScanBlocksAvx2(samples, count, out);
+#endif
+    ScanBlocksPortable(samples, count, done, out);
+    return out;
 }
 
 }  // namespace tkan

@@ -183,6 +183,60 @@ TEST(Transitions, FindsTheSimulatedTapChanges)
     }
 }
 
+// A record's samples are searched through their raw integers, skimmed in
+// blocks and their medians counted; the decoded signals go the plain way.
+// Both must give the very same report, whatever the noise.
+TEST(Transitions, ARecordAndItsDecodedSignalsGiveTheSameReport)
+{
+    for (int testType : {4, 5}) {
+        DemoParameters params;
+        params.testType = testType;
+        params.seconds = 12;
+        params.tapChanges = 3;
+        std::vector<std::uint8_t> bytes = BuildDynamicRecord(params);
+        // Wide resistance noise over the first half, so that some medians
+        // spread too far to be counted.
+        std::uint32_t seed = 99;
+        const std::size_t samples = (bytes.size() - kRecordHeaderSize) / kSampleSize;
+        for (std::size_t i = 0; i < samples / 2; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            bytes[kRecordHeaderSize + i * kSampleSize + 2] ^= static_cast<std::uint8_t>(seed >> 16);
+            bytes[kRecordHeaderSize + i * kSampleSize + 3] ^= static_cast<std::uint8_t>((seed >> 24) & 0x03);
+        }
+        TestRecord record;
+        ASSERT_EQ(record.BuildFromInstrument(bytes.data(), bytes.size()), 1);
+
+        TraceSignals signals;
+        signals.rate = record.SampleRate();
+        std::vector<double> current, resistance, motor;
+        for (int i = 0; i < record.trace.sampleCount; ++i) {
+            current.push_back(record.SampleCurrent(i));
+            resistance.push_back(record.SampleResistance(i));
+            motor.push_back(record.SampleMotorCurrent(i));
+        }
+        signals.current = current;
+        signals.resistance = resistance;
+        signals.motorCurrent = motor;
+
+        const TransitionReport fromRecord = AnalyseTransitions(record, {});
+        const TransitionReport fromSignals = AnalyseTransitions(signals, {});
+        ASSERT_EQ(fromRecord.transitions.size(), 3u) << testType;
+        ASSERT_EQ(fromSignals.transitions.size(), 3u) << testType;
+        EXPECT_EQ(fromRecord.motorStartS, fromSignals.motorStartS);
+        EXPECT_EQ(fromRecord.motorRunS, fromSignals.motorRunS);
+        for (std::size_t k = 0; k < 3; ++k) {
+            const Transition &a = fromRecord.transitions[k], &b = fromSignals.transitions[k];
+            EXPECT_EQ(a.startIndex, b.startIndex);
+            EXPECT_EQ(a.endIndex, b.endIndex);
+            EXPECT_EQ(a.baseCurrent, b.baseCurrent);
+            EXPECT_EQ(a.minCurrent, b.minCurrent);
+            EXPECT_EQ(a.slopeAPerS, b.slopeAPerS);
+            EXPECT_EQ(a.resistanceBefore, b.resistanceBefore);
+            EXPECT_EQ(a.resistanceAfter, b.resistanceAfter);
+        }
+    }
+}
+
 TEST(Transitions, MatchedByOrderWithDifferences)
 {
     Trace up(3), down(3);

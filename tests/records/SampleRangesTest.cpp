@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -183,4 +185,45 @@ TEST(SampleRangeScan, ATraceWithoutItsBytesRangesAsTheAccessorsDecodeIt)
     EXPECT_EQ(r.currentMax, 0);
     EXPECT_EQ(r.motorCurrentMax, 0);
     EXPECT_EQ(r.SampleResistance(1), 0);
+}
+
+TEST(SampleRangeScan, CurrentBlocksAgreeWithTheAccessors)
+{
+    std::mt19937 random(20261210);
+    std::uniform_int_distribution<int> word(0, 0xFFFF);
+    for (std::size_t count : {1u, 63u, 64u, 65u, 128u, 129u, 1000u}) {
+        std::vector<Sample> samples(count);
+        for (Sample& s : samples)
+            s = Make(static_cast<std::uint16_t>(word(random)), static_cast<std::uint16_t>(word(random)),
+                     static_cast<std::uint16_t>(word(random)));
+        samples[count / 2] = Make(0xFFFF, 0xFFFF, 0x7FFF);  // the largest current and motor current
+        TestRecord r;
+        Fill(r, samples);
+        const std::uint8_t* bytes = r.trace.samples.data();
+
+        // The integers behind the accessors' values.
+        for (int i = 0; i < r.trace.sampleCount; ++i) {
+            const std::uint8_t* s = bytes + static_cast<std::size_t>(i) * kSampleSize;
+            ASSERT_EQ(SampleCurrentMicroAmps(s) / 1000000.0, r.SampleCurrent(i));
+            ASSERT_EQ(static_cast<double>(SampleResistanceMicroOhms(s)), r.SampleResistance(i));
+            ASSERT_EQ(SampleMotorSteps(s) * 0.0138, std::fabs(r.SampleMotorCurrent(i)));
+        }
+
+        const CurrentBlocks scanned = ScanCurrentBlocks(bytes, count);
+        const CurrentBlocks portable = ScanCurrentBlocksPortable(bytes, count);
+        ASSERT_EQ(scanned.low.size(), (count + kCurrentBlock - 1) / kCurrentBlock);
+        EXPECT_EQ(scanned.low, portable.low) << count;
+        EXPECT_EQ(scanned.high, portable.high) << count;
+        EXPECT_EQ(scanned.motorLargest, 0x7FFFu) << count;
+        EXPECT_EQ(portable.motorLargest, 0x7FFFu) << count;
+        for (std::size_t b = 0; b < scanned.low.size(); ++b) {
+            std::uint32_t low = std::numeric_limits<std::uint32_t>::max(), high = 0;
+            for (std::size_t i = b * kCurrentBlock; i < std::min(count, (b + 1) * kCurrentBlock); ++i) {
+                low = std::min(low, SampleCurrentMicroAmps(bytes + i * kSampleSize));
+                high = std::max(high, SampleCurrentMicroAmps(bytes + i * kSampleSize));
+            }
+            EXPECT_EQ(scanned.low[b], low) << count << " block " << b;
+            EXPECT_EQ(scanned.high[b], high) << count << " block " << b;
+        }
+    }
 }
