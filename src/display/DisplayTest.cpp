@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "display/GraphMath.h"
@@ -209,9 +210,26 @@ void CDisplayTest::DrawTimeAxis()
     else if (span > 6)
         step = 1;
 
+    // Zoomed in below a second (a transition and its surroundings), half a
+    // second would leave one tick or none: the step shrinks to give four
+    // or more, and the ticks sit on its multiples so that their labels,
+    // with as many decimals as the step needs, are exact.
+    double u = timeStart;
+    int decimals = 1;
+    if (span < 1) {
+        constexpr double kFineSteps[] = {0.2, 0.1, 0.05, 0.02, 0.01, 0.005, 0.002, 0.001};
+        constexpr int kFineDecimals[] = {1, 1, 2, 2, 2, 3, 3, 3};
+        for (std::size_t k = 0; k < std::size(kFineSteps); ++k) {
+            step = kFineSteps[k];
+            decimals = kFineDecimals[k];
+            if (span / step >= 4)
+                break;
+        }
+        u = std::floor(timeStart / step) * step;
+    }
+
     if (timeStart <= timeEnd && span > 0) {
         SelectPen(settings->crForeGround, 1);
-        double u = timeStart;
         int ticks = 0;
         do {
             u += step;
@@ -219,7 +237,7 @@ void CDisplayTest::DrawTimeAxis()
             if (x > plotRect.right)
                 break;
             surface->Line(x, plotRect.bottom, x, plotRect.top);
-            std::string label = FormatText("%.1lf", u);
+            std::string label = FormatText("%.*lf", decimals, u);
             DrawTextAt(x - static_cast<int>(label.size()) * w / 2, plotRect.bottom + h, label);
         } while (u <= timeEnd && ++ticks < kMaxTimeTicks);
     }

@@ -276,6 +276,11 @@ TEST(TimeAxis, TickStepsFollowTheSpan)
         {0, 20, 20, "1.0", "20.0"},
         {0, 25.7, 12, "2.0", "24.0"},  // 25 / 10 by integer division
         {10, 30, 20, "11.0", "30.0"},  // one step after the start
+        // Zoomed in below a second: four ticks or more, on the step's
+        // multiples, labelled to the step's last decimal.
+        {0, 0.9, 4, "0.2", "0.8"},
+        {2.991, 3.131, 7, "3.00", "3.12"},
+        {5.0003, 5.0213, 4, "5.005", "5.020"},
     };
     auto record = MakeConstant(30, {2450, 10, 0});
     for (const Case& c : cases) {
