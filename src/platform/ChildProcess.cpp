@@ -1,6 +1,7 @@
 #include "platform/ChildProcess.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,6 +45,12 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     }
     pid_ = pid;
     return true;
+}
+
+void ChildProcess::Kill()
+{
+    if (pid_ > 0)
+        ::kill(pid_, SIGKILL);
 }
 
 bool ChildProcess::Ended(int& exitCode)

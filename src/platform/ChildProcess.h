@@ -23,6 +23,8 @@ public:
     // True once the child has ended; `exitCode` is its exit code, or 128 plus
     // the signal that ended it.
     bool Ended(int& exitCode);
+    // Ends the child at once; Ended() then reports it.
+    void Kill();
 
 private:
     pid_t pid_ = -1;

@@ -8,6 +8,7 @@
 #include "platform/MessagePump.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
+#include "platform/TickSource.h"
 #include "reports/SpreadsheetExport.h"
 #include "reports/XmlReport.h"
 #include "settings/AppInfo.h"
@@ -19,6 +20,9 @@ namespace {
 // How long one wait for the exporter lets the window answer before looking
 // at the child again.
 constexpr std::uint32_t kExporterPollMs = 50;
+// A report takes the exporter a second or two; one that has not ended in
+// this long hangs, and the program must not wait behind it for ever.
+constexpr std::uint32_t kExporterLimitMs = 120000;
 
 constexpr char kSharedDataFolder[] = "../share/tkan";
 
@@ -81,8 +85,15 @@ int RunReportExporter(const std::string& templateName, const std::string& schema
     if (context.busy)
         context.busy(true);
     int exitCode = 0;
-    while (!exporter.Ended(exitCode))
+    const std::uint32_t started = context.ticks.TickCount();
+    bool killed = false;
+    while (!exporter.Ended(exitCode)) {
+        if (!killed && context.ticks.TickCount() - started >= kExporterLimitMs) {
+            exporter.Kill();
+            killed = true;
+        }
         context.pump.WaitDispatching(context.ticks, kExporterPollMs);
+    }
     if (context.busy)
         context.busy(false);
     if (exitCode == 0)

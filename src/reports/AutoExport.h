@@ -56,8 +56,10 @@ std::string ReportDataPath(const std::string& installDir, const std::string& nam
 
 // Starts the exporter without a shell with the template and schema (found by
 // ReportDataPath), the XML report and the PDF path, and waits for it with the
-// window answering. 1 when it ended with exit code 0; otherwise it shows
-// "Unable to generate report" or "Error generating report, error=%d".
+// window answering; one still running after two minutes is ended (its
+// error is then 128 + 9, the signal). 1 when it ended with exit code 0;
+// otherwise it shows "Unable to generate report" or "Error generating
+// report, error=%d".
 int RunReportExporter(const std::string& templateName, const std::string& schemaName, const std::string& xmlPath,
                       const std::string& pdfPath, ReportExportContext& context);
 

@@ -13,6 +13,7 @@
 #include "platform/TickSource.h"
 #include "records/TestRecord.h"
 #include "settings/AppInfo.h"
+#include "support/ManualClock.h"
 #include "support/MemorySettingsStore.h"
 #include "support/RecordingPrompter.h"
 #include "support/TempDir.h"
@@ -139,6 +140,15 @@ TEST(AutoExportTest, ExporterFailuresAreShown)
     EXPECT_EQ(rig.prompter.Texts().back(), "Error generating report, error=3");
     EXPECT_EQ(ReadText(rig.dir.File("args.txt")), rig.dir.File("install dir/t \"q\".mrt") + "\n" +
                                                       rig.dir.File("install dir/s.xsd") + "\nx y.xml\np.pdf\n");
+
+    // An exporter that hangs is ended after two minutes of the program's
+    // clock, and reported as the signal that ended it.
+    std::ofstream(rig.settings.exporterPath) << "#!/bin/sh\nexec sleep 60\n";
+    test::ManualClock clock;
+    ReportExportContext hanging{rig.settings, rig.prompter, rig.pump, clock, [] { return std::time_t(0); }, {}};
+    EXPECT_EQ(RunReportExporter("t.mrt", "s.xsd", "x.xml", "p.pdf", hanging), 0);
+    EXPECT_EQ(rig.prompter.Texts().back(), "Error generating report, error=137");
+    EXPECT_GE(clock.now, 120000u);
 }
 
 TEST(AutoExportTest, InstalledProgramExportsIntoTheUsersFolders)
