@@ -11,49 +11,25 @@
 #include <string>
 #include <vector>
 
-#include "app/AppServices.h"
-#include "app/RecentFileList.h"
 #include "app/UlkDoc.h"
 #include "app/qt/MainFrame.h"
-#include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "platform/MessagePump.h"
 #include "platform/TickSource.h"
 #include "settings/AppInfo.h"
 #include "support/DemoFiles.h"
-#include "support/MemorySettingsStore.h"
-#include "support/RecordingPrompter.h"
-#include "support/TempDir.h"
+#include "ui/MainFrameRig.h"
 
 namespace tkan {
 namespace {
 
-class ExportCommandsTest : public ::testing::Test {
+class ExportCommandsTest : public ::testing::Test, protected test::MainFrameRig {
 protected:
     ExportCommandsTest()
-        : serial(prompter, ticks, pump),
-          device(serial, nullptr, settings, prompter), services{settings, store,  recent, prompter,
-                                                                device,   serial, ticks,  pump},
-          doc(settings, prompter, recent, store)
     {
-        settings.FilePath = dir.Path();
-        settings.USBEnable = 0;
-        frame = std::make_unique<CMainFrame>(services, doc);
-        frame->show();
+        MakeFrame();
+        ShowFrame(1200, 800);
     }
-
-    test::TempDir dir;
-    test::RecordingPrompter prompter;
-    test::MemorySettingsStore store;
-    CAppInfo settings;
-    RecentFileList recent;
-    SteadyTickSource ticks;
-    MessagePump pump;
-    CSerialCom serial;
-    RovaDevice device;
-    AppServices services;
-    CUlkDoc doc;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 TEST_F(ExportCommandsTest, ExportTestWritesTheChosenTestsAndSaysSoInTheStatusBar)

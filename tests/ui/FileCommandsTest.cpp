@@ -15,20 +15,15 @@
 #include <filesystem>
 #include <string>
 
-#include "app/AppServices.h"
-#include "app/RecentFileList.h"
 #include "app/UlkDoc.h"
 #include "app/qt/AppSetupDialog.h"
 #include "app/qt/MainFrame.h"
-#include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "display/qt/UlkView.h"
 #include "settings/AppInfo.h"
 #include "support/DemoFiles.h"
-#include "support/MemorySettingsStore.h"
-#include "support/RecordingPrompter.h"
-#include "support/TempDir.h"
 #include "testlist/qt/OpenTestDialog.h"
+#include "ui/MainFrameRig.h"
 #include "ui/TestingDialogsRig.h"
 
 namespace tkan {
@@ -57,22 +52,15 @@ bool SelectFiles(QTreeWidget* list, const QStringList& names)
     return found == names.size();
 }
 
-class FileCommandsTest : public ::testing::Test {
+class FileCommandsTest : public ::testing::Test, protected test::MainFrameRig {
 protected:
-    FileCommandsTest()
-        : serial(prompter, ticks, pump),
-          device(serial, nullptr, settings, prompter), services{settings, store,  recent, prompter,
-                                                                device,   serial, ticks,  pump},
-          doc(settings, prompter, recent, store), startFolder(std::filesystem::current_path())
+    FileCommandsTest() : startFolder(std::filesystem::current_path())
     {
         settings.Load(store, dir.Path());
         settings.USBEnable = 0;
-        frame = std::make_unique<CMainFrame>(services, doc);
-        frame->readLockKeys = [] { return LockKeys{}; };
-        frame->resize(1600, 1000);
-        frame->show();
+        MakeFrame().readLockKeys = [] { return LockKeys{}; };
         InstallFileCommands(*frame, doc, services, false);
-        QApplication::processEvents();
+        ShowFrame(1600, 1000);
     }
 
     ~FileCommandsTest() override { std::filesystem::current_path(startFolder); }
@@ -90,19 +78,7 @@ protected:
         return path;
     }
 
-    test::TempDir dir;
-    test::RecordingPrompter prompter;
-    test::MemorySettingsStore store;
-    CAppInfo settings;
-    RecentFileList recent;
-    SteadyTickSource ticks;
-    MessagePump pump;
-    CSerialCom serial;
-    RovaDevice device;
-    AppServices services;
-    CUlkDoc doc;
     std::filesystem::path startFolder;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 TEST_F(FileCommandsTest, RecallOpensTheChosenTestAndOverlayLaysTwoMoreOverIt)

@@ -18,11 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "app/AppServices.h"
-#include "app/RecentFileList.h"
 #include "app/UlkDoc.h"
 #include "app/qt/MainFrame.h"
-#include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
 #include "display/GraphHelp.h"
@@ -31,9 +28,7 @@
 #include "display/qt/UlkView.h"
 #include "settings/AppInfo.h"
 #include "support/DemoFiles.h"
-#include "support/MemorySettingsStore.h"
-#include "support/RecordingPrompter.h"
-#include "support/TempDir.h"
+#include "ui/MainFrameRig.h"
 
 namespace tkan {
 namespace {
@@ -68,21 +63,12 @@ void OnNextDialog(std::function<void(Dialog&)> work)
     });
 }
 
-class GraphWorkTest : public ::testing::Test {
+class GraphWorkTest : public ::testing::Test, protected test::MainFrameRig {
 protected:
     GraphWorkTest()
-        : serial(prompter, ticks, pump),
-          device(serial, nullptr, settings, prompter), services{settings, store,  recent, prompter,
-                                                                device,   serial, ticks,  pump},
-          doc(settings, prompter, recent, store)
     {
-        settings.FilePath = dir.Path();
-        settings.USBEnable = 0;
-        serial.comDevice = dir.File("no-port-here");
-        frame = std::make_unique<CMainFrame>(services, doc);
-        frame->resize(1600, 1000);
-        frame->show();
-        QApplication::processEvents();
+        MakeFrame();
+        ShowFrame(1600, 1000);
     }
 
     void Open(int seconds = 2)
@@ -131,18 +117,6 @@ protected:
         QTest::keyRelease(&View(), key);
     }
 
-    test::TempDir dir;
-    test::RecordingPrompter prompter;
-    test::MemorySettingsStore store;
-    CAppInfo settings;
-    RecentFileList recent;
-    SteadyTickSource ticks;
-    MessagePump pump;
-    CSerialCom serial;
-    RovaDevice device;
-    AppServices services;
-    CUlkDoc doc;
-    std::unique_ptr<CMainFrame> frame;
     std::string path;
     DemoParameters demo;
 };

@@ -12,19 +12,14 @@
 #include <set>
 #include <string>
 
-#include "app/AppServices.h"
-#include "app/RecentFileList.h"
 #include "app/UlkDoc.h"
 #include "app/qt/MainFrame.h"
-#include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
 #include "display/qt/UlkView.h"
 #include "settings/AppInfo.h"
 #include "support/DemoFiles.h"
-#include "support/MemorySettingsStore.h"
-#include "support/RecordingPrompter.h"
-#include "support/TempDir.h"
+#include "ui/MainFrameRig.h"
 
 namespace tkan {
 namespace {
@@ -54,25 +49,12 @@ int ColourCount(const QImage& image)
     return static_cast<int>(colours.size());
 }
 
-TEST(MainFrameScreenshotTest, TheMainWindowRendersEachPresentationAtDesktopSize)
+class MainFrameScreenshotTest : public ::testing::Test, protected test::MainFrameRig {};
+
+TEST_F(MainFrameScreenshotTest, TheMainWindowRendersEachPresentationAtDesktopSize)
 {
-    test::TempDir dir;
-    test::RecordingPrompter prompter;
-    test::MemorySettingsStore store;
-    CAppInfo settings;
-    settings.FilePath = dir.Path();
-    settings.USBEnable = 0;
-    RecentFileList recent;
-    SteadyTickSource ticks;
-    MessagePump pump;
-    CSerialCom serial(prompter, ticks, pump);
-    RovaDevice device(serial, nullptr, settings, prompter);
-    AppServices services{settings, store, recent, prompter, device, serial, ticks, pump};
-    CUlkDoc doc(settings, prompter, recent, store);
-    CMainFrame frame(services, doc);
-    frame.resize(1600, 1000);
-    frame.show();
-    QApplication::processEvents();
+    CMainFrame& frame = MakeFrame();
+    ShowFrame(1600, 1000);
 
     auto shoot = [&](const char* name) {
         QApplication::processEvents();

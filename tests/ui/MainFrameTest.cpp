@@ -19,21 +19,17 @@
 #include <vector>
 
 #include "analysis/TransitionTable.h"
-#include "app/RecentFileList.h"
 #include "app/UlkApp.h"
 #include "app/UlkDoc.h"
 #include "app/qt/AboutDlg.h"
 #include "device/InstrumentContract.h"
-#include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
 #include "display/qt/UlkView.h"
 #include "settings/AppInfo.h"
 #include "sim/PtySim.h"
 #include "support/DemoFiles.h"
-#include "support/MemorySettingsStore.h"
-#include "support/RecordingPrompter.h"
-#include "support/TempDir.h"
+#include "ui/MainFrameRig.h"
 
 namespace tkan {
 namespace {
@@ -55,32 +51,14 @@ std::string Stripped(QString text)
     return text.remove(QLatin1Char('&')).toStdString();
 }
 
-class MainFrameTest : public ::testing::Test {
+class MainFrameTest : public ::testing::Test, protected test::MainFrameRig {
 protected:
     MainFrameTest()
-        : serial(prompter, ticks, pump),
-          device(serial, nullptr, settings, prompter), services{settings, store,  recent, prompter,
-                                                                device,   serial, ticks,  pump},
-          doc(settings, prompter, recent, store)
     {
-        settings.FilePath = dir.Path();
-        settings.USBEnable = 0;
-        serial.comDevice = dir.File("no-port-here");
         // As the start leaves it: found at the first device command.
         serial.speed = instrument::kSpeedToDetect;
-        frame = std::make_unique<CMainFrame>(services, doc);
-        frame->readLockKeys = [this] { return locks; };
-        frame->resize(1200, 800);
-        frame->show();
-        QApplication::setActiveWindow(frame.get());
-        QApplication::processEvents();
-    }
-
-    std::string Demo(const std::string& name, DemoKind kind)
-    {
-        std::string path = dir.File(name);
-        EXPECT_EQ(test::WriteDemoTest(path, kind), 1);
-        return path;
+        MakeFrame().readLockKeys = [this] { return locks; };
+        ShowFrame(1200, 800);
     }
 
     QAction* Action(CommandId id)
@@ -115,19 +93,7 @@ protected:
         return record.header.company;
     }
 
-    test::TempDir dir;
-    test::RecordingPrompter prompter;
-    test::MemorySettingsStore store;
-    CAppInfo settings;
-    RecentFileList recent;
-    SteadyTickSource ticks;
-    MessagePump pump;
-    CSerialCom serial;
-    RovaDevice device;
-    AppServices services;
-    CUlkDoc doc;
     LockKeys locks;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 TEST_F(MainFrameTest, MenusFollowTheDocumentAndOnlyCommandsThatRunAreEnabled)

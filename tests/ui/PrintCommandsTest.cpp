@@ -17,21 +17,16 @@
 #include <memory>
 #include <string>
 
-#include "app/AppServices.h"
-#include "app/RecentFileList.h"
 #include "app/UlkDoc.h"
 #include "app/qt/FileCommands.h"
 #include "app/qt/MainFrame.h"
-#include "device/RovaDevice.h"
 #include "device/SerialCom.h"
 #include "device/Timer.h"
 #include "display/qt/UlkView.h"
 #include "settings/AppInfo.h"
 #include "support/DemoFiles.h"
-#include "support/MemorySettingsStore.h"
 #include "support/PdfText.h"
-#include "support/RecordingPrompter.h"
-#include "support/TempDir.h"
+#include "ui/MainFrameRig.h"
 
 namespace tkan {
 namespace {
@@ -45,16 +40,10 @@ QString ScreenshotFolder()
     return path;
 }
 
-class PrintCommandsTest : public ::testing::Test {
+class PrintCommandsTest : public ::testing::Test, protected test::MainFrameRig {
 protected:
     PrintCommandsTest()
-        : serial(prompter, ticks, pump),
-          device(serial, nullptr, settings, prompter), services{settings, store,  recent, prompter,
-                                                                device,   serial, ticks,  pump},
-          doc(settings, prompter, recent, store)
     {
-        settings.FilePath = dir.Path();
-        settings.USBEnable = 0;
         // A logo four times as wide as high, as a maker's usually is.
         QImage logo(400, 100, QImage::Format_RGB32);
         logo.fill(QColor(20, 60, 140));
@@ -69,19 +58,9 @@ protected:
         settings.LogoFile = dir.File("report_logo.bmp");
         logo.save(QString::fromStdString(settings.LogoFile), "BMP");
 
-        frame = std::make_unique<CMainFrame>(services, doc);
-        frame->resize(1600, 1000);
-        frame->show();
-        QApplication::setActiveWindow(frame.get());
-        QApplication::processEvents();
+        MakeFrame();
+        ShowFrame(1600, 1000);
         commands = InstallPrintCommands(*frame, settings);
-    }
-
-    std::string Demo(const std::string& name, DemoKind kind)
-    {
-        std::string path = dir.File(name);
-        EXPECT_EQ(test::WriteDemoTest(path, kind), 1);
-        return path;
     }
 
     // The print dialog accepted with the pages going into `pdf`; pages
@@ -108,18 +87,6 @@ protected:
         ASSERT_TRUE(frame->RunCommand(CommandId::Print));
     }
 
-    test::TempDir dir;
-    test::RecordingPrompter prompter;
-    test::MemorySettingsStore store;
-    CAppInfo settings;
-    RecentFileList recent;
-    SteadyTickSource ticks;
-    MessagePump pump;
-    CSerialCom serial;
-    RovaDevice device;
-    AppServices services;
-    CUlkDoc doc;
-    std::unique_ptr<CMainFrame> frame;
     CPrintCommands* commands = nullptr;
     int offeredPages = 0;
     std::string suggestedFile;
