@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "testlist/TestFolderScan.h"
+
+namespace tkan {
+
+// What the folder says about a file without opening it. Any difference from
+// the remembered one means the file may hold something else now.
+struct TestFileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;  // since 1970, UTC
+    std::uint64_t inode = 0;
+
+    bool operator==(const TestFileStamp&) const = default;
+};
+
+// The rows of one folder's last listing, by file name, kept between
+// listings so that a file that has not changed is not opened again. Opening
+// every file of a large folder costs several times what the listing may.
+//
+// The rows are kept in a file of their own under the program's cache folder,
+// one per listed folder; a file that cannot be read or written only costs
+// the time of reading the test files.
+class TestRowCache {
+public:
+    // For the folder as given; it is remembered as an absolute path.
+    explicit TestRowCache(const std::string& folder);
+
+    const std::string& Folder() const { return folder_; }
+    std::size_t Size() const { return entries_.size(); }
+
+    // A listing tells the cache of each file it lists: Recall() finds the
+    // remembered row of `name` when the file still has `stamp` (else null;
+    // the row's path is empty), Remember() keeps the row read from the file.
+    // At its end, DropUnlisted() forgets the rows of the files it did not
+    // list.
+    const TestFileRow* Recall(const std::string& name, const TestFileStamp& stamp);
+    void Remember(const std::string& name, const TestFileStamp& stamp, const TestFileRow& row);
+    void DropUnlisted();
+
+    // True when the rows differ from the ones last loaded or saved.
+    bool Changed() const { return changed_; }
+
+    // The file in `cacheFolder` that keeps this folder's rows; empty when
+    // either folder is unknown.
+    std::string FileIn(const std::string& cacheFolder) const;
+
+    // Takes the rows kept in `cacheFolder`. A missing, damaged or foreign
+    // file leaves no rows, and false.
+    bool Load(const std::string& cacheFolder);
+
+    // Keeps the rows in `cacheFolder` (made when missing, private to the
+    // user) when they changed; false when they could not be written.
+    bool Save(const std::string& cacheFolder);
+
+    // The kept file's bytes, and the rows back from them: false, and no rows,
+    // when the bytes are not a whole cache of this folder.
+    std::vector<std::uint8_t> Encode() const;
+    bool Decode(const std::uint8_t* data, std::size_t size);
+
+private:
+    struct Entry {
+        TestFileStamp stamp;
+        TestFileRow row;  // without its path
+        bool listed = false;
+    };
+
+    std::string folder_;
+    std::unordered_map<std::string, Entry> entries_;
+    bool changed_ = false;
+};
+
+// ScanTestFolder's listing of `folder` with the rows kept in `cacheFolder`
+// between listings: the kept ones are taken, and kept again when the listing
+// changed them. An empty `cacheFolder` reads every file.
+std::vector<TestFileRow> ListTestFolder(const std::string& folder, const std::string& cacheFolder,
+                                        std::size_t limit = kMaxListedTests);
+
+}  // namespace tkan
