@@ -123,9 +123,8 @@ std::vector<TestFileRow> ScanTestFolder(const std::string& folder, std::size_t l
             if (cache) {
                 if (!StampOf(folderFd, name.c_str(), stamp))
                     continue;
-                if (const TestFileRow* known = cache->Recall(name, stamp)) {
-                    rows.push_back(*known);
-                    rows.back().path = std::move(row.path);
+                if (cache->Recall(name, stamp, row)) {
+                    rows.push_back(std::move(row));
                     continue;
                 }
             }

@@ -65,38 +65,109 @@ std::string AbsoluteFolder(const std::string& folder)
     return absolute;
 }
 
-void PutText(ByteWriter& out, const std::string& text)
+void PutText(ByteWriter& out, std::string_view text)
 {
     out.U32(static_cast<std::uint32_t>(text.size()));
-    out.Text(text);
+    out.Raw(text.data(), text.size());
 }
 
-bool TakeText(ByteCursor& in, std::string& text)
+// A length-prefixed text that ends before the cursor's end; false, with the
+// cursor anywhere, when it does not.
+bool SkipText(ByteCursor& in, std::size_t& at, std::size_t& length)
 {
     if (in.Remaining() < 4)
         return false;
-    const std::uint32_t length = in.U32();
-    return length <= in.Remaining() && in.Text(length, text);
+    length = in.U32();
+    if (length > in.Remaining())
+        return false;
+    at = in.Position();
+    in.Skip(length);
+    return true;
+}
+
+void PutRow(ByteWriter& out, std::string_view name, const TestFileStamp& stamp, const TestFileRow& row)
+{
+    out.U64(stamp.size);
+    out.U64(static_cast<std::uint64_t>(stamp.modifiedNs));
+    out.U64(stamp.inode);
+    out.U64(static_cast<std::uint64_t>(row.dateKey));
+    out.U32(static_cast<std::uint32_t>(row.readingCount));
+    PutText(out, name);
+    for (const std::string* text :
+         {&row.testDate, &row.testTime, &row.typeName, &row.company, &row.station, &row.circuit})
+        PutText(out, *text);
+}
+
+// The row from bytes Decode() found whole.
+void ReadRow(const std::uint8_t* data, std::size_t size, TestFileRow& row)
+{
+    ByteCursor in(data, size);
+    in.Skip(3 * 8);
+    row.dateKey = static_cast<std::int64_t>(in.U64());
+    row.readingCount = static_cast<std::int32_t>(in.U32());
+    for (std::string* text :
+         {&row.fileName, &row.testDate, &row.testTime, &row.typeName, &row.company, &row.station, &row.circuit})
+        in.Text(in.U32(), *text);
 }
 
 }  // namespace
 
 TestRowCache::TestRowCache(const std::string& folder) : folder_(AbsoluteFolder(folder)) {}
 
-const TestFileRow* TestRowCache::Recall(const std::string& name, const TestFileStamp& stamp)
+std::string_view TestRowCache::NameOf(const KeptRow& kept) const
 {
-    auto found = entries_.find(name);
-    if (found == entries_.end() || found->second.stamp != stamp)
+    return {reinterpret_cast<const char*>(bytes_.data() + kept.nameAt), kept.nameLength};
+}
+
+TestRowCache::KeptRow* TestRowCache::FindKept(std::string_view name)
+{
+    // A listing asks in name order within each pattern: mostly for the row
+    // after the last one found.
+    if (nextKept_ < kept_.size() && NameOf(kept_[nextKept_]) == name)
+        return &kept_[nextKept_++];
+    auto found = std::lower_bound(kept_.begin(), kept_.end(), name,
+                                  [this](const KeptRow& kept, std::string_view n) { return NameOf(kept) < n; });
+    if (found == kept_.end() || NameOf(*found) != name)
         return nullptr;
-    found->second.listed = true;
-    return &found->second.row;
+    nextKept_ = static_cast<std::size_t>(found - kept_.begin()) + 1;
+    return &*found;
+}
+
+std::size_t TestRowCache::Size() const
+{
+    std::size_t size = new_.size();
+    for (const KeptRow& kept : kept_)
+        size += kept.replaced ? 0 : 1;
+    return size;
+}
+
+bool TestRowCache::Recall(const std::string& name, const TestFileStamp& stamp, TestFileRow& row)
+{
+    if (auto found = new_.find(name); found != new_.end()) {
+        if (found->second.stamp != stamp)
+            return false;
+        found->second.listed = true;
+        std::string path = std::move(row.path);
+        row = found->second.row;
+        row.path = std::move(path);
+        return true;
+    }
+    KeptRow* kept = FindKept(name);
+    if (!kept || kept->replaced || kept->stamp != stamp)
+        return false;
+    kept->listed = true;
+    ReadRow(bytes_.data() + kept->at, kept->end - kept->at, row);
+    return true;
 }
 
 void TestRowCache::Remember(const std::string& name, const TestFileStamp& stamp, const TestFileRow& row)
 {
-    Entry& entry = entries_[name];
+    if (KeptRow* kept = FindKept(name))
+        kept->replaced = true;
+    NewRow& entry = new_[name];
     entry.stamp = stamp;
     entry.row = row;
+    entry.row.fileName = name;
     entry.row.path.clear();
     entry.listed = true;
     changed_ = true;
@@ -104,15 +175,23 @@ void TestRowCache::Remember(const std::string& name, const TestFileStamp& stamp,
 
 void TestRowCache::DropUnlisted()
 {
-    for (auto it = entries_.begin(); it != entries_.end();) {
+    const std::size_t before = kept_.size();
+    std::erase_if(kept_, [](const KeptRow& kept) { return !kept.listed || kept.replaced; });
+    for (KeptRow& kept : kept_)
+        kept.listed = false;
+    nextKept_ = 0;
+    for (auto it = new_.begin(); it != new_.end();) {
         if (it->second.listed) {
             it->second.listed = false;
             ++it;
         } else {
-            it = entries_.erase(it);
+            it = new_.erase(it);
             changed_ = true;
         }
     }
+    // Replaced rows changed the cache when they were remembered.
+    if (kept_.size() != before)
+        changed_ = true;
 }
 
 std::string TestRowCache::FileIn(const std::string& cacheFolder) const
@@ -128,11 +207,11 @@ std::string TestRowCache::FileIn(const std::string& cacheFolder) const
 
 bool TestRowCache::Load(const std::string& cacheFolder)
 {
-    entries_.clear();
-    changed_ = false;
     const std::string file = FileIn(cacheFolder);
     std::vector<std::uint8_t> bytes;
-    return !file.empty() && ReadWholeFile(file, bytes, kMaxCacheBytes) && Decode(bytes.data(), bytes.size());
+    if (file.empty() || !ReadWholeFile(file, bytes, kMaxCacheBytes))
+        bytes.clear();
+    return Decode(bytes.data(), bytes.size());
 }
 
 bool TestRowCache::Save(const std::string& cacheFolder)
@@ -151,28 +230,24 @@ bool TestRowCache::Save(const std::string& cacheFolder)
 
 std::vector<std::uint8_t> TestRowCache::Encode() const
 {
-    // In name order: one set of rows has one form.
-    std::vector<const std::pair<const std::string, Entry>*> sorted;
-    sorted.reserve(entries_.size());
-    for (const auto& named : entries_)
-        sorted.push_back(&named);
-    std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
-
     ByteWriter out;
     out.Raw(kMagic.data(), kMagic.size());
     PutText(out, folder_);
-    out.U32(static_cast<std::uint32_t>(sorted.size()));
-    for (const auto* named : sorted) {
-        const Entry& entry = named->second;
-        const TestFileRow& row = entry.row;
-        out.U64(entry.stamp.size);
-        out.U64(static_cast<std::uint64_t>(entry.stamp.modifiedNs));
-        out.U64(entry.stamp.inode);
-        out.U64(static_cast<std::uint64_t>(row.dateKey));
-        out.U32(static_cast<std::uint32_t>(row.readingCount));
-        for (const std::string* text :
-             {&named->first, &row.testDate, &row.testTime, &row.typeName, &row.company, &row.station, &row.circuit})
-            PutText(out, *text);
+    out.U32(static_cast<std::uint32_t>(Size()));
+    // Both in name order: merged, the file is too, and one set of rows has
+    // one form.
+    auto kept = kept_.begin();
+    auto added = new_.begin();
+    while (kept != kept_.end() || added != new_.end()) {
+        if (kept != kept_.end() && kept->replaced) {
+            ++kept;
+        } else if (kept != kept_.end() && (added == new_.end() || NameOf(*kept) < added->first)) {
+            out.Raw(bytes_.data() + kept->at, kept->end - kept->at);
+            ++kept;
+        } else {
+            PutRow(out, added->first, added->second.stamp, added->second.row);
+            ++added;
+        }
     }
     out.U64(Checksum(out.bytes.data(), out.bytes.size()));
     return std::move(out.bytes);
@@ -180,50 +255,56 @@ std::vector<std::uint8_t> TestRowCache::Encode() const
 
 bool TestRowCache::Decode(const std::uint8_t* data, std::size_t size)
 {
-    entries_.clear();
+    bytes_.clear();
+    kept_.clear();
+    nextKept_ = 0;
+    new_.clear();
     changed_ = false;
     if (size < kMagic.size() + 8 || std::string_view(reinterpret_cast<const char*>(data), kMagic.size()) != kMagic)
         return false;
     ByteCursor in(data, size - 8);
     in.Skip(kMagic.size());
-    std::string folder;
-    if (!TakeText(in, folder) || folder != folder_ || in.Remaining() < 4)
+    std::size_t folderAt = 0, folderLength = 0;
+    if (!SkipText(in, folderAt, folderLength) ||
+        std::string_view(reinterpret_cast<const char*>(data + folderAt), folderLength) != folder_ || in.Remaining() < 4)
         return false;
-    std::uint32_t count = in.U32();
+    const std::uint32_t count = in.U32();
     if (count > in.Remaining() / kFixedRowBytes)
         return false;
 
-    std::unordered_map<std::string, Entry> entries;
-    entries.reserve(count);
-    std::string previous;
-    for (std::uint32_t i = 0; i < count; ++i) {
+    std::vector<KeptRow> kept(count);
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        KeptRow& row = kept[i];
         if (in.Remaining() < kFixedRowBytes - 7 * 4)
             return false;
-        Entry entry;
-        TestFileRow& row = entry.row;
-        entry.stamp.size = in.U64();
-        entry.stamp.modifiedNs = static_cast<std::int64_t>(in.U64());
-        entry.stamp.inode = in.U64();
-        row.dateKey = static_cast<std::int64_t>(in.U64());
-        row.readingCount = static_cast<std::int32_t>(in.U32());
-        for (std::string* text :
-             {&row.fileName, &row.testDate, &row.testTime, &row.typeName, &row.company, &row.station, &row.circuit}) {
-            if (!TakeText(in, *text))
+        row.at = in.Position();
+        row.stamp.size = in.U64();
+        row.stamp.modifiedNs = static_cast<std::int64_t>(in.U64());
+        row.stamp.inode = in.U64();
+        in.Skip(8 + 4);
+        if (!SkipText(in, row.nameAt, row.nameLength))
+            return false;
+        for (int text = 1; text < 7; ++text) {
+            std::size_t at = 0, length = 0;
+            if (!SkipText(in, at, length))
                 return false;
         }
-        // In name order, as written: one set of rows has one form.
-        if (i > 0 && !(previous < row.fileName))
+        row.end = in.Position();
+        // In name order, as written: one set of rows has one form, and a
+        // name is found by halving.
+        auto name = [data](const KeptRow& r) {
+            return std::string_view(reinterpret_cast<const char*>(data + r.nameAt), r.nameLength);
+        };
+        if (i > 0 && !(name(kept[i - 1]) < name(row)))
             return false;
-        previous = row.fileName;
-        std::string name = row.fileName;
-        entries.emplace(std::move(name), std::move(entry));
     }
     // Checked last, so that the lengths are always checked against the end
     // however the bytes came to be.
     ByteCursor sum(data + size - 8, 8);
     if (in.Remaining() != 0 || sum.U64() != Checksum(data, size - 8))
         return false;
-    entries_ = std::move(entries);
+    bytes_.assign(data, data + size);
+    kept_ = std::move(kept);
     return true;
 }
 

@@ -2,8 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "testlist/TestFolderScan.h"
@@ -33,14 +34,13 @@ public:
     explicit TestRowCache(const std::string& folder);
 
     const std::string& Folder() const { return folder_; }
-    std::size_t Size() const { return entries_.size(); }
+    std::size_t Size() const;
 
-    // A listing tells the cache of each file it lists: Recall() finds the
-    // remembered row of `name` when the file still has `stamp` (else null;
-    // the row's path is empty), Remember() keeps the row read from the file.
-    // At its end, DropUnlisted() forgets the rows of the files it did not
-    // list.
-    const TestFileRow* Recall(const std::string& name, const TestFileStamp& stamp);
+    // A listing tells the cache of each file it lists: Recall() gives the
+    // remembered row of `name` when the file still has `stamp` (its path
+    // left as it was), Remember() keeps the row read from the file. At its
+    // end, DropUnlisted() forgets the rows of the files it did not list.
+    bool Recall(const std::string& name, const TestFileStamp& stamp, TestFileRow& row);
     void Remember(const std::string& name, const TestFileStamp& stamp, const TestFileRow& row);
     void DropUnlisted();
 
@@ -65,14 +65,30 @@ public:
     bool Decode(const std::uint8_t* data, std::size_t size);
 
 private:
-    struct Entry {
+    // A row of the loaded file, read from its bytes only when a listing
+    // takes it: most listings take every row and change none, and then the
+    // file is neither parsed into rows nor written again.
+    struct KeptRow {
+        std::size_t at = 0, end = 0;  // its bytes in bytes_
+        std::size_t nameAt = 0, nameLength = 0;
+        TestFileStamp stamp;
+        bool listed = false;
+        bool replaced = false;  // by a row of the same name in new_
+    };
+    struct NewRow {
         TestFileStamp stamp;
         TestFileRow row;  // without its path
         bool listed = false;
     };
 
+    std::string_view NameOf(const KeptRow& kept) const;
+    KeptRow* FindKept(std::string_view name);
+
     std::string folder_;
-    std::unordered_map<std::string, Entry> entries_;
+    std::vector<std::uint8_t> bytes_;
+    std::vector<KeptRow> kept_;  // in name order
+    std::size_t nextKept_ = 0;
+    std::map<std::string, NewRow> new_;
     bool changed_ = false;
 };
 

@@ -208,10 +208,13 @@ TEST(TestRowCacheTest, KeepsEveryByteOfTheFields)
     TestRowCache back("/srv/tests");
     ASSERT_TRUE(back.Decode(bytes.data(), bytes.size()));
     EXPECT_EQ(back.Size(), 2u);
-    EXPECT_EQ(back.Recall(row.fileName, TestFileStamp{}), nullptr);
-    const TestFileRow* kept = back.Recall(row.fileName, stamp);
-    ASSERT_NE(kept, nullptr);
-    EXPECT_EQ(*kept, row);
+    TestFileRow kept;
+    kept.path = "/srv/tests/x";
+    EXPECT_FALSE(back.Recall(row.fileName, TestFileStamp{}, kept));
+    ASSERT_TRUE(back.Recall(row.fileName, stamp, kept));
+    EXPECT_EQ(kept.path, "/srv/tests/x");
+    kept.path.clear();
+    EXPECT_EQ(kept, row);
     EXPECT_EQ(back.Encode(), bytes);
 
     TestRowCache elsewhere("/srv/tests2");
