@@ -2,13 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <optional>
 #include <string>
-
-#include "support/TempDir.h"
 
 namespace tkan {
 namespace {
@@ -53,26 +49,6 @@ TEST(SystemFoldersTest, TheCacheFolderFollowsXdgCacheHomeOnlyWhenItIsAbsolute)
     }
     ScopedEnv cache("XDG_CACHE_HOME", nullptr);
     EXPECT_EQ(ProgramCacheFolder(), "/home/field/.cache/tkan");
-}
-
-TEST(SystemFoldersTest, PrivateFoldersAreMadeForTheUserAloneAndOthersLeftAsTheyAre)
-{
-    test::TempDir dir;
-    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
-    const std::string leaf = dir.File("cache//tkan");
-    ASSERT_TRUE(MakePrivateFolders(leaf));
-    EXPECT_TRUE(MakePrivateFolders(leaf));
-    for (const std::string& folder : {dir.File("cache"), leaf}) {
-        struct stat info {};
-        ASSERT_EQ(::stat(folder.c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
-    }
-    struct stat top {};
-    ASSERT_EQ(::stat(dir.Path().c_str(), &top), 0);
-    EXPECT_EQ(top.st_mode & 0777, 0755u);
-
-    test::WriteFileText(dir.File("file"), "");
-    EXPECT_FALSE(MakePrivateFolders(dir.File("file/tkan")));
 }
 
 }  // namespace
