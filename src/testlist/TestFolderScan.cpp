@@ -1,7 +1,6 @@
 #include "testlist/TestFolderScan.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
