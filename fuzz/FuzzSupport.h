@@ -9,6 +9,9 @@
 
 namespace tkan::fuzz {
 
+// The folder whose kept listing rows the row-cache target reads.
+inline constexpr char kRowCacheFolder[] = "/fuzz/tests";
+
 // A folder of this process's own under TMPDIR for the files the targets write,
 // removed when the process exits normally. Parallel fuzzing jobs never share
 // one.

@@ -2,7 +2,7 @@
 // itself builds and saves, so the seeds follow the file layouts as they are
 // written today instead of going stale as committed binaries.
 //
-//   tkan_fuzz_seeds <folder>   makes <folder>/{load,results,keyvalue,build,device}
+//   tkan_fuzz_seeds <folder>   makes <folder>/{load,results,keyvalue,build,device,rows}
 
 #include <cstdint>
 #include <cstdio>
@@ -16,12 +16,14 @@
 #include <vector>
 
 #include "DeviceSession.h"
+#include "FuzzSupport.h"
 #include "records/TestRecord.h"
 #include "sim/DemoRecords.h"
 #include "sim/RecordEncoder.h"
 #include "sim/SimClock.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimRecords.h"
+#include "testlist/TestRowCache.h"
 
 using namespace tkan;
 namespace fs = std::filesystem;
@@ -410,6 +412,24 @@ void DeviceSeeds(const fs::path& device)
 
 }  // namespace
 
+// The kept rows of a listing: an ordinary row, and one whose texts hold
+// every byte the length prefixes must carry.
+void RowCacheSeeds(const fs::path& folder)
+{
+    TestRowCache cache(fuzz::kRowCacheFolder);
+    cache.Remember(
+        "a.test", {2344, 1700000000123456789, 4711},
+        {"a.test", "", "Dec 10, 2026", "03:45 PM", 202612101545, 5, "V1+V2", "Northgrid", "Elm Street", "T2 HV"});
+    TestFileRow odd;
+    odd.fileName = std::string("b\0\xFF\n.test", 9);
+    odd.company = std::string("\r\n\0\xE9", 4);
+    cache.Remember(odd.fileName, {1, -1, 0}, odd);
+    Bytes bytes = cache.Encode();
+    WriteSeed(folder / "two-rows.bin", std::string(bytes.begin(), bytes.end()));
+    bytes = TestRowCache(fuzz::kRowCacheFolder).Encode();
+    WriteSeed(folder / "empty.bin", std::string(bytes.begin(), bytes.end()));
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -418,8 +438,8 @@ int main(int argc, char** argv)
     }
     const fs::path root = argv[1];
     const fs::path load = root / "load", results = root / "results", keyValue = root / "keyvalue",
-                   build = root / "build", device = root / "device";
-    for (const fs::path& folder : {load, results, keyValue, build, device})
+                   build = root / "build", device = root / "device", rows = root / "rows";
+    for (const fs::path& folder : {load, results, keyValue, build, device, rows})
         fs::create_directories(folder);
 
     const Bytes staticRaw = StaticRecord(3, 5, 0, true);
@@ -477,5 +497,6 @@ int main(int argc, char** argv)
     WriteSeed(build / "keyvalue.bin", 1, AsBytes(KeyValueText("\r\n")));
 
     DeviceSeeds(device);
+    RowCacheSeeds(rows);
     return 0;
 }

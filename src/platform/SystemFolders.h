@@ -13,4 +13,14 @@ bool FolderCanBeWritten(const std::string& folder);
 // fresh one of a unique name is made instead. Empty when none can be made.
 std::string PrivateTempFolder();
 
+// This program's folder among the user's caches, for files it can make
+// again: "tkan" in $XDG_CACHE_HOME when that is an absolute path, else in
+// ".cache" of the home folder. Empty when the home folder is not known.
+std::string ProgramCacheFolder();
+
+// Makes `folder` and those of its parents that are missing, readable by this
+// user only; folders already there are left as they are. True when `folder`
+// is there afterwards.
+bool MakePrivateFolders(const std::string& folder);
+
 }  // namespace tkan

@@ -32,13 +32,19 @@ public:
                static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
     }
 
-    double F64()
+    std::uint64_t U64()
     {
         std::uint8_t b[8] = {};
         Take(b, sizeof b);
         std::uint64_t bits = 0;
         for (int i = 7; i >= 0; --i)
             bits = bits << 8 | b[i];
+        return bits;
+    }
+
+    double F64()
+    {
+        const std::uint64_t bits = U64();
         double value;
         std::memcpy(&value, &bits, sizeof value);
         return value;
@@ -81,12 +87,16 @@ public:
         for (int i = 0; i < 4; ++i)
             bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
     }
+    void U64(std::uint64_t v)
+    {
+        for (int i = 0; i < 8; ++i)
+            bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    }
     void F64(double value)
     {
         std::uint64_t bits;
         std::memcpy(&bits, &value, sizeof bits);
-        for (int i = 0; i < 8; ++i)
-            bytes.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+        U64(bits);
     }
     void Raw(const void* data, std::size_t length)
     {

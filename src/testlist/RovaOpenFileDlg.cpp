@@ -10,7 +10,9 @@
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
+#include "platform/SystemFolders.h"
 #include "settings/AppInfo.h"
+#include "testlist/TestRowCache.h"
 
 namespace tkan {
 
@@ -117,6 +119,7 @@ RovaOpenFileDlg::RovaOpenFileDlg(CAppInfo& settings, SettingsStore& store, Promp
     : settings_(settings), store_(store), prompter_(prompter), columns_(ParseColumnText(kOpenTestColumns))
 {
     changeFolder = SetCurrentFolder;
+    rowCacheFolder = ProgramCacheFolder();
     for (const ListColumn& column : columns_)
         state_.widths.push_back(column.width);
 }
@@ -139,7 +142,7 @@ void RovaOpenFileDlg::Open()
 
 void RovaOpenFileDlg::Scan()
 {
-    rows_ = ScanTestFolder(settings_.FilePath);
+    rows_ = ListTestFolder(settings_.FilePath, rowCacheFolder);
     sorted_.resize(rows_.size());
     std::iota(sorted_.begin(), sorted_.end(), 0);
     Sort(static_cast<int>(OpenTestColumn::Date), false);

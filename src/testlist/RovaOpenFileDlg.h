@@ -105,6 +105,10 @@ public:
 
     // Makes a folder the process's current one; tests replace it.
     std::function<void(const std::string&)> changeFolder;
+    // Where the rows of the folders listed are remembered between listings:
+    // the program's cache folder, which tests replace. Empty: every listing
+    // reads every file.
+    std::string rowCacheFolder;
 
 private:
     void Reorder();

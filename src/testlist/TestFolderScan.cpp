@@ -1,16 +1,18 @@
 #include "testlist/TestFolderScan.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
-#include <cctype>
-#include <filesystem>
+#include <chrono>
 #include <memory>
-#include <system_error>
 
 #include "app/UlkDoc.h"
 #include "platform/Paths.h"
 #include "records/TestDate.h"
 #include "records/TestRecord.h"
+#include "testlist/TestRowCache.h"
 
 namespace tkan {
 
@@ -21,14 +23,43 @@ bool EndsWithNoCase(std::string_view name, std::string_view tail)
     if (name.size() < tail.size())
         return false;
     name.remove_prefix(name.size() - tail.size());
-    return std::equal(name.begin(), name.end(), tail.begin(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    });
+    // ASCII only, as the patterns are: a listing matches every name of the
+    // folder against them.
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return std::equal(name.begin(), name.end(), tail.begin(), [&](char a, char b) { return lower(a) == lower(b); });
 }
 
 bool StartsWithNoCase(std::string_view name, std::string_view head)
 {
     return name.size() >= head.size() && EndsWithNoCase(name.substr(0, head.size()), head);
+}
+
+// A file changed this short a time before the listing is read every time
+// and not remembered: file systems stamp times coarsely (two seconds on a
+// FAT stick), so a second change within the same stamp would leave the
+// remembered row looking current.
+constexpr std::chrono::seconds kSettleTime{5};
+
+std::int64_t NanosecondsSinceEpoch(std::chrono::system_clock::time_point time)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
+}
+
+struct CloseFolder {
+    void operator()(DIR* folder) const { closedir(folder); }
+};
+
+// A regular file, links followed; looked up in the open folder rather than
+// by its whole path, which a listing of hundreds of files notices.
+bool StampOf(int folder, const char* name, TestFileStamp& stamp)
+{
+    struct stat info {};
+    if (::fstatat(folder, name, &info, 0) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    stamp.size = static_cast<std::uint64_t>(info.st_size);
+    stamp.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.inode = static_cast<std::uint64_t>(info.st_ino);
+    return true;
 }
 
 }  // namespace
@@ -58,31 +89,46 @@ std::string WidenedDate(std::string_view testDate)
     return widened;
 }
 
-std::vector<TestFileRow> ScanTestFolder(const std::string& folder, std::size_t limit)
+std::vector<TestFileRow> ScanTestFolder(const std::string& folder, std::size_t limit, TestRowCache* cache)
 {
     std::array<std::vector<std::string>, 4> names;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::string name = it->path().filename().string();
+    std::unique_ptr<DIR, CloseFolder> listing(opendir(folder.c_str()));
+    const int folderFd = listing ? dirfd(listing.get()) : -1;
+    while (const dirent* entry = listing ? readdir(listing.get()) : nullptr) {
+        std::string name = entry->d_name;
         int pattern = TestNamePattern(name);
         if (pattern < 0 || IsRunTestPath(name))
             continue;
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError))
+        TestFileStamp ignored;
+        if (entry->d_type != DT_REG && !StampOf(folderFd, entry->d_name, ignored))
             continue;
         names[static_cast<std::size_t>(pattern)].push_back(std::move(name));
     }
 
+    const std::int64_t settledBefore = NanosecondsSinceEpoch(std::chrono::system_clock::now() - kSettleTime);
     std::vector<TestFileRow> rows;
-    // One record for the whole scan: its working buffer is 2 MiB.
-    auto record = std::make_unique<TestRecord>();
+    rows.reserve(std::min(limit, names[0].size() + names[1].size() + names[2].size() + names[3].size()));
+    // One record for the whole scan, made at the first file the cache does
+    // not hold: its working buffer is 2 MiB.
+    std::unique_ptr<TestRecord> record;
     for (std::vector<std::string>& group : names) {
         std::sort(group.begin(), group.end());
         for (const std::string& name : group) {
             if (rows.size() >= limit)
-                return rows;
+                break;
             TestFileRow row;
             row.path = JoinPath(folder, name);
+            TestFileStamp stamp;
+            if (cache) {
+                if (!StampOf(folderFd, name.c_str(), stamp))
+                    continue;
+                if (cache->Recall(name, stamp, row)) {
+                    rows.push_back(std::move(row));
+                    continue;
+                }
+            }
+            if (!record)
+                record = std::make_unique<TestRecord>();
             if (!record->LoadTestFile(row.path, SampleLoading::Skip))
                 continue;
             const TestHeader& h = record->header;
@@ -95,9 +141,13 @@ std::vector<TestFileRow> ScanTestFolder(const std::string& folder, std::size_t l
             row.company = h.company;
             row.station = h.station;
             row.circuit = h.circuit;
+            if (cache && stamp.modifiedNs < settledBefore)
+                cache->Remember(name, stamp, row);
             rows.push_back(std::move(row));
         }
     }
+    if (cache)
+        cache->DropUnlisted();
     return rows;
 }
 

@@ -14,6 +14,8 @@ constexpr std::size_t kMaxListedTests = 500;
 
 // One listed test file: the header fields its row shows, as the record
 // holds them (Windows-1252), and the date as a number that orders in time.
+class TestRowCache;
+
 struct TestFileRow {
     std::string fileName;  // the file system's name, no folder
     std::string path;      // folder and name, for loading
@@ -25,6 +27,8 @@ struct TestFileRow {
     std::string company;
     std::string station;
     std::string circuit;
+
+    bool operator==(const TestFileRow&) const = default;
 };
 
 // The test files of `folder`, in the order the names are searched: "*.test",
@@ -33,7 +37,12 @@ struct TestFileRow {
 // from. Files that do not load and names holding "RunTest.test" are left
 // out, and the list ends at `limit` files. A dynamic test's samples are not
 // read.
-std::vector<TestFileRow> ScanTestFolder(const std::string& folder, std::size_t limit = kMaxListedTests);
+//
+// With a cache of the folder's rows, a file whose size, time and inode are
+// the remembered ones is not opened: its row comes from the cache. The cache
+// is left holding the rows of this listing.
+std::vector<TestFileRow> ScanTestFolder(const std::string& folder, std::size_t limit = kMaxListedTests,
+                                        TestRowCache* cache = nullptr);
 
 // Which of the four search patterns a name matches, 0 to 3; -1 for none.
 int TestNamePattern(std::string_view name);
