@@ -7,6 +7,9 @@
 #include <array>
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "app/UlkDoc.h"
 #include "platform/Paths.h"
@@ -62,6 +65,35 @@ bool StampOf(int folder, const char* name, TestFileStamp& stamp)
     return true;
 }
 
+// The stamps of `names`, in their order; absent for a name that is not a
+// regular file. A listing with its rows remembered waits on little else
+// than these system calls, so a long list is stamped on two threads.
+std::vector<std::optional<TestFileStamp>> StampsOf(int folder, const std::vector<const std::string*>& names)
+{
+    std::vector<std::optional<TestFileStamp>> stamps(names.size());
+    auto take = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            TestFileStamp stamp;
+            if (StampOf(folder, names[i]->c_str(), stamp))
+                stamps[i] = stamp;
+        }
+    };
+    constexpr std::size_t kWorthASecondThread = 64;
+    const std::size_t half = names.size() / 2;
+    if (names.size() >= kWorthASecondThread && std::thread::hardware_concurrency() > 1) {
+        try {
+            std::thread other(take, half, names.size());
+            take(0, half);
+            other.join();
+            return stamps;
+        } catch (const std::system_error&) {
+            // No thread to be had: one does it all.
+        }
+    }
+    take(0, names.size());
+    return stamps;
+}
+
 }  // namespace
 
 int TestNamePattern(std::string_view name)
@@ -111,17 +143,32 @@ std::vector<TestFileRow> ScanTestFolder(const std::string& folder, std::size_t l
     // One record for the whole scan, made at the first file the cache does
     // not hold: its working buffer is 2 MiB.
     std::unique_ptr<TestRecord> record;
+    // The stamps of as many files as the listing can show, taken at once;
+    // a file further on (when some of these do not load) is stamped when
+    // its turn comes.
+    std::vector<const std::string*> ordered;
     for (std::vector<std::string>& group : names) {
         std::sort(group.begin(), group.end());
+        for (const std::string& name : group)
+            if (ordered.size() < limit)
+                ordered.push_back(&name);
+    }
+    const std::vector<std::optional<TestFileStamp>> stamps =
+        cache ? StampsOf(folderFd, ordered) : std::vector<std::optional<TestFileStamp>>();
+    std::size_t position = 0;
+    for (std::vector<std::string>& group : names) {
         for (const std::string& name : group) {
             if (rows.size() >= limit)
                 break;
             TestFileRow row;
             row.path = JoinPath(folder, name);
             TestFileStamp stamp;
+            const std::size_t at = position++;
             if (cache) {
-                if (!StampOf(folderFd, name.c_str(), stamp))
+                if (at < stamps.size() ? !stamps[at] : !StampOf(folderFd, name.c_str(), stamp))
                     continue;
+                if (at < stamps.size())
+                    stamp = *stamps[at];
                 if (cache->Recall(name, stamp, row)) {
                     rows.push_back(std::move(row));
                     continue;

@@ -124,6 +124,34 @@ TEST(TestRowCacheTest, RowsComeFromTheCacheUntilSizeTimeOrInodeChanges)
     EXPECT_FALSE(std::filesystem::exists(third.FileIn(cacheFolder)));
 }
 
+// A long listing takes its files' stamps all at once (on two threads), the
+// files past the limit's worth one by one when some of the first do not load.
+TEST(TestRowCacheTest, ALongListingGivesTheSameRowsFromTheCache)
+{
+    TempDir dir, cacheHome;
+    WriteSettled(dir, "t00.test", Company("Alpha"));
+    std::vector<std::string> expected;
+    for (int i = 0; i < 70; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "t%02d.test", i);
+        if (i == 5 || i == 10) {
+            test::WriteFileText(dir.File(name), "TTXB garbage");
+            continue;
+        }
+        if (i > 0)
+            std::filesystem::copy_file(dir.File("t00.test"), dir.File(name));
+        SetModified(dir.File(name), kLongAgo);
+        if (expected.size() < 66)
+            expected.push_back(std::string(name) + ":Alpha:5");
+    }
+    ASSERT_EQ(Listed(ScanTestFolder(dir.Path(), 66)), expected);
+    EXPECT_EQ(Listed(ListTestFolder(dir.Path(), cacheHome.File("tkan"), 66)), expected);
+    TestRowCache kept(dir.Path());
+    ASSERT_TRUE(kept.Load(cacheHome.File("tkan")));
+    EXPECT_EQ(kept.Size(), 66u);
+    EXPECT_EQ(Listed(ListTestFolder(dir.Path(), cacheHome.File("tkan"), 66)), expected);
+}
+
 TEST(TestRowCacheTest, ADamagedOrForeignCacheFileIsIgnored)
 {
     TempDir dir, cacheHome;
