@@ -88,6 +88,7 @@ void ListCtrlState::Load(SettingsStore& store, int controlId, std::size_t column
         read.size() == columnCount && std::all_of(read.begin(), read.end(), [](int w) { return w > 0 && w < 10000; });
     if (usable)
         widths = std::move(read);
+    widthsSaved = usable;
 }
 
 void ListCtrlState::Save(SettingsStore& store, int controlId) const
@@ -135,6 +136,7 @@ void RovaOpenFileDlg::Open()
     saved.widths = state_.widths;
     saved.Load(store_, kOpenTestListId, columns_.size());
     state_.widths = saved.widths;
+    state_.widthsSaved = saved.widthsSaved;
     Scan();
     if (saved.sortColumn >= 0)
         Sort(saved.sortColumn, saved.ascending);

@@ -42,6 +42,7 @@ struct ListCtrlState {
     int sortColumn = -1;
     bool ascending = true;
     std::vector<int> widths;
+    bool widthsSaved = false;  // Load() found widths of the operator's
 
     void Load(SettingsStore& store, int controlId, std::size_t columnCount);
     void Save(SettingsStore& store, int controlId) const;
@@ -101,6 +102,9 @@ public:
     // The widths the window's columns have now, kept by Close().
     void SetColumnWidths(std::vector<int> widths) { state_.widths = std::move(widths); }
     const std::vector<int>& ColumnWidths() const { return state_.widths; }
+    // False until the operator's own widths have been kept once: the window
+    // may then widen a column to show its texts whole.
+    bool ColumnWidthsSaved() const { return state_.widthsSaved; }
     void Close();
 
     // Makes a folder the process's current one; tests replace it.

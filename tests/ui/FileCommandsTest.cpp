@@ -92,10 +92,13 @@ TEST_F(FileCommandsTest, RecallOpensTheChosenTestAndOverlayLaysTwoMoreOverIt)
     settings.graphs[2].crResistance = CanvasRgb(170, 0, 170);
 
     QString title, hint;
-    int rows = 0;
+    int rows = 0, nameWidth = 0, nameNeeds = 0, keptWidth = 0;
     WhenShown<OpenTestDialog>([&](OpenTestDialog* dialog) {
         title = dialog->windowTitle();
         rows = dialog->List()->topLevelItemCount();
+        // The first time, the names are shown whole.
+        nameWidth = dialog->List()->columnWidth(0);
+        nameNeeds = dialog->List()->fontMetrics().horizontalAdvance(QStringLiteral("Feeder 3 before.test"));
         Shoot(dialog, "open-test.png");
         dialog->OkButton()->click();  // nothing chosen yet: the dialog stays
         ASSERT_TRUE(SelectFiles(dialog->List(), {"Feeder 3.tst-tkan"}));
@@ -104,6 +107,7 @@ TEST_F(FileCommandsTest, RecallOpensTheChosenTestAndOverlayLaysTwoMoreOverIt)
     ASSERT_TRUE(frame->RunCommand(CommandId::RecallTest));
     EXPECT_EQ(title, QStringLiteral("Open Test"));
     EXPECT_EQ(rows, 4);
+    EXPECT_GT(nameWidth, nameNeeds);
     EXPECT_EQ(prompter.Texts(), std::vector<std::string>{"Please select test first"});
     EXPECT_EQ(doc.PathName(), main);
     EXPECT_EQ(frame->ShownMenu(), kMenuTestLoaded);
@@ -111,6 +115,7 @@ TEST_F(FileCommandsTest, RecallOpensTheChosenTestAndOverlayLaysTwoMoreOverIt)
     WhenShown<OpenTestDialog>([&](OpenTestDialog* dialog) {
         title = dialog->windowTitle();
         hint = dialog->Hint()->text();
+        keptWidth = dialog->List()->columnWidth(0);
         ASSERT_TRUE(SelectFiles(dialog->List(), {"Feeder 3 before.test", "Feeder 3 after.test"}));
         dialog->OkButton()->click();
     });
@@ -118,6 +123,7 @@ TEST_F(FileCommandsTest, RecallOpensTheChosenTestAndOverlayLaysTwoMoreOverIt)
     EXPECT_EQ(title, QStringLiteral("Select Test(s)"));
     EXPECT_EQ(hint, QStringLiteral("To select multiple files hold down shift or control key"));
     EXPECT_EQ(doc.overlayCount, 2);
+    EXPECT_EQ(keptWidth, nameWidth);  // kept from the first time on
     EXPECT_EQ(frame->View().Renderer().timeEnd, 14);
     Shoot(frame.get(), "main-two-overlays.png");
 
