@@ -33,12 +33,6 @@ std::string Lowered(std::string_view text)
     return lower;
 }
 
-int CompareNoCase(const std::string& a, const std::string& b)
-{
-    std::string la = Lowered(a), lb = Lowered(b);
-    return la < lb ? -1 : (lb < la ? 1 : 0);
-}
-
 template <typename T>
 int Compare(const T& a, const T& b)
 {
@@ -162,13 +156,19 @@ void RovaOpenFileDlg::Sort(int column, bool ascending)
     state_.sortColumn = column;
     state_.ascending = ascending;
     const auto which = static_cast<OpenTestColumn>(column);
+    // A text column's cells, lowered once rather than at every comparison.
+    std::vector<std::string> texts;
+    if (which != OpenTestColumn::Date && which != OpenTestColumn::Tests) {
+        texts.reserve(rows_.size());
+        for (const TestFileRow& row : rows_)
+            texts.push_back(Lowered(OpenTestCell(row, which)));
+    }
     auto compare = [&](int a, int b) {
-        const TestFileRow& ra = rows_[static_cast<std::size_t>(a)];
-        const TestFileRow& rb = rows_[static_cast<std::size_t>(b)];
+        const auto ia = static_cast<std::size_t>(a), ib = static_cast<std::size_t>(b);
         switch (which) {
-        case OpenTestColumn::Date: return Compare(ra.dateKey, rb.dateKey);
-        case OpenTestColumn::Tests: return Compare(ra.readingCount, rb.readingCount);
-        default: return CompareNoCase(OpenTestCell(ra, which), OpenTestCell(rb, which));
+        case OpenTestColumn::Date: return Compare(rows_[ia].dateKey, rows_[ib].dateKey);
+        case OpenTestColumn::Tests: return Compare(rows_[ia].readingCount, rows_[ib].readingCount);
+        default: return Compare(texts[ia], texts[ib]);
         }
     };
     // Equal cells keep the order the folder was searched in, either way.

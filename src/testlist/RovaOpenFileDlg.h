@@ -37,7 +37,8 @@ std::vector<ListColumn> ParseColumnText(std::string_view text);
 
 // What a sortable list keeps between runs under "ListCtrls": its sort column
 // and direction ("SortColumn-%d", "SortOrder-%d" of its control number, -1
-// when absent) and its column widths ("ColumnWidths-%d", comma-separated).
+// when absent) and its column widths ("ColumnWidths-%d", separated by
+// semicolons).
 struct ListCtrlState {
     int sortColumn = -1;
     bool ascending = true;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <span>
 #include <system_error>
 #include <thread>
 
@@ -54,29 +55,27 @@ struct CloseFolder {
 
 // A regular file, links followed; looked up in the open folder rather than
 // by its whole path, which a listing of hundreds of files notices.
-bool StampOf(int folder, const char* name, TestFileStamp& stamp)
+std::optional<TestFileStamp> StampOf(int folder, const char* name)
 {
     struct stat info {};
     if (::fstatat(folder, name, &info, 0) != 0 || !S_ISREG(info.st_mode))
-        return false;
+        return std::nullopt;
+    TestFileStamp stamp;
     stamp.size = static_cast<std::uint64_t>(info.st_size);
     stamp.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     stamp.inode = static_cast<std::uint64_t>(info.st_ino);
-    return true;
+    return stamp;
 }
 
 // The stamps of `names`, in their order; absent for a name that is not a
 // regular file. A listing with its rows remembered waits on little else
 // than these system calls, so a long list is stamped on two threads.
-std::vector<std::optional<TestFileStamp>> StampsOf(int folder, const std::vector<const std::string*>& names)
+std::vector<std::optional<TestFileStamp>> StampsOf(int folder, std::span<const std::string* const> names)
 {
     std::vector<std::optional<TestFileStamp>> stamps(names.size());
     auto take = [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            TestFileStamp stamp;
-            if (StampOf(folder, names[i]->c_str(), stamp))
-                stamps[i] = stamp;
-        }
+        for (std::size_t i = from; i < to; ++i)
+            stamps[i] = StampOf(folder, names[i]->c_str());
     };
     constexpr std::size_t kWorthASecondThread = 64;
     const std::size_t half = names.size() / 2;
@@ -131,8 +130,7 @@ std::vector<TestFileRow> ScanTestFolder(const std::string& folder, std::size_t l
         int pattern = TestNamePattern(name);
         if (pattern < 0 || IsRunTestPath(name))
             continue;
-        TestFileStamp ignored;
-        if (entry->d_type != DT_REG && !StampOf(folderFd, entry->d_name, ignored))
+        if (entry->d_type != DT_REG && !StampOf(folderFd, entry->d_name))
             continue;
         names[static_cast<std::size_t>(pattern)].push_back(std::move(name));
     }
@@ -143,55 +141,52 @@ std::vector<TestFileRow> ScanTestFolder(const std::string& folder, std::size_t l
     // One record for the whole scan, made at the first file the cache does
     // not hold: its working buffer is 2 MiB.
     std::unique_ptr<TestRecord> record;
-    // The stamps of as many files as the listing can show, taken at once;
-    // a file further on (when some of these do not load) is stamped when
-    // its turn comes.
+    // Every name in listing order: the patterns in turn, each alphabetical.
     std::vector<const std::string*> ordered;
     for (std::vector<std::string>& group : names) {
         std::sort(group.begin(), group.end());
         for (const std::string& name : group)
-            if (ordered.size() < limit)
-                ordered.push_back(&name);
+            ordered.push_back(&name);
     }
-    const std::vector<std::optional<TestFileStamp>> stamps =
-        cache ? StampsOf(folderFd, ordered) : std::vector<std::optional<TestFileStamp>>();
-    std::size_t position = 0;
-    for (std::vector<std::string>& group : names) {
-        for (const std::string& name : group) {
-            if (rows.size() >= limit)
-                break;
-            TestFileRow row;
-            row.path = JoinPath(folder, name);
-            TestFileStamp stamp;
-            const std::size_t at = position++;
-            if (cache) {
-                if (at < stamps.size() ? !stamps[at] : !StampOf(folderFd, name.c_str(), stamp))
-                    continue;
-                if (at < stamps.size())
-                    stamp = *stamps[at];
-                if (cache->Recall(name, stamp, row)) {
-                    rows.push_back(std::move(row));
-                    continue;
-                }
-            }
-            if (!record)
-                record = std::make_unique<TestRecord>();
-            if (!record->LoadTestFile(row.path, SampleLoading::Skip))
+    // With rows remembered, the stamps of as many files as the listing can
+    // show are taken at once; a file further on (when some of these do not
+    // load) is stamped when its turn comes.
+    std::vector<std::optional<TestFileStamp>> stamps;
+    if (cache)
+        stamps = StampsOf(folderFd, std::span(ordered).first(std::min(limit, ordered.size())));
+    for (std::size_t at = 0; at < ordered.size() && rows.size() < limit; ++at) {
+        const std::string& name = *ordered[at];
+        TestFileRow row;
+        row.path = JoinPath(folder, name);
+        TestFileStamp stamp;
+        if (cache) {
+            const std::optional<TestFileStamp> found =
+                at < stamps.size() ? stamps[at] : StampOf(folderFd, name.c_str());
+            if (!found)
                 continue;
-            const TestHeader& h = record->header;
-            row.fileName = name;
-            row.testDate = h.testDate;
-            row.testTime = h.testTime;
-            row.dateKey = TestDateKey(h.testDate, h.testTime);
-            row.readingCount = record->readingCount;
-            row.typeName = record->TestTypeName();
-            row.company = h.company;
-            row.station = h.station;
-            row.circuit = h.circuit;
-            if (cache && stamp.modifiedNs < settledBefore)
-                cache->Remember(name, stamp, row);
-            rows.push_back(std::move(row));
+            stamp = *found;
+            if (cache->Recall(name, stamp, row)) {
+                rows.push_back(std::move(row));
+                continue;
+            }
         }
+        if (!record)
+            record = std::make_unique<TestRecord>();
+        if (!record->LoadTestFile(row.path, SampleLoading::Skip))
+            continue;
+        const TestHeader& h = record->header;
+        row.fileName = name;
+        row.testDate = h.testDate;
+        row.testTime = h.testTime;
+        row.dateKey = TestDateKey(h.testDate, h.testTime);
+        row.readingCount = record->readingCount;
+        row.typeName = record->TestTypeName();
+        row.company = h.company;
+        row.station = h.station;
+        row.circuit = h.circuit;
+        if (cache && stamp.modifiedNs < settledBefore)
+            cache->Remember(name, stamp, row);
+        rows.push_back(std::move(row));
     }
     if (cache)
         cache->DropUnlisted();
