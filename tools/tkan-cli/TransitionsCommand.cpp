@@ -87,13 +87,9 @@ int RunTransitions(const Command& self, std::span<const std::string> args)
         if (std::string problem = TakeSingleFile(args[i], file); !problem.empty())
             return UsageError(self, problem);
     }
-    if (!file)
-        return UsageError(self, "no file given");
-
-    StderrPrompter prompter;
     TestRecord record;
-    if (!LoadDynamicRecord(*file, record, prompter, "transitions"))
-        return kExitFailure;
+    if (const int exitCode = LoadDynamicFile(self, file, record, "transitions"); exitCode != kExitOk)
+        return exitCode;
     const TransitionReport report = AnalyseTransitions(record, settings);
     WriteOutput(format == "json" ? Json(report) : Csv(report));
     return kExitOk;
