@@ -111,28 +111,25 @@ bool ParseRequest(const Command& self, std::span<const std::string> args, const 
         exitCode = UsageError(self, problem);
         return false;
     };
-    auto is = [](const std::string& arg, const std::string& name) {
-        return arg == name || arg.starts_with(name + "=");
-    };
     std::optional<std::string> width;
     std::optional<std::string> height;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         std::string problem;
-        if (is(arg, "--overlay")) {
+        if (IsOption(arg, "--overlay")) {
             std::optional<std::string> overlay;
             if (!TakeOptionValue(args, i, "--overlay", overlay, problem))
                 return fail(problem);
             if (request.overlays.size() == kMaxOverlays)
                 return fail("at most 2 overlays");
             request.overlays.push_back(*overlay);
-        } else if (is(arg, outOption)) {
+        } else if (IsOption(arg, outOption)) {
             if (!TakeOptionValue(args, i, outOption, request.out, problem))
                 return fail(problem);
         } else if (!sizes && arg == "--portrait") {
             request.portrait = true;
-        } else if (sizes && (is(arg, "--width") || is(arg, "--height"))) {
-            const bool isWidth = is(arg, "--width");
+        } else if (sizes && (IsOption(arg, "--width") || IsOption(arg, "--height"))) {
+            const bool isWidth = IsOption(arg, "--width");
             const std::string name = isWidth ? "--width" : "--height";
             std::optional<std::string>& value = isWidth ? width : height;
             if (!TakeOptionValue(args, i, name, value, problem))
