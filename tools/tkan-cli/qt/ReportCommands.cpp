@@ -8,11 +8,9 @@
 
 #include <array>
 #include <clocale>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "CliSupport.h"
@@ -20,6 +18,7 @@
 #include "display/DisplayTest.h"
 #include "display/ResultsPage.h"
 #include "display/qt/GraphImage.h"
+#include "platform/Paths.h"
 #include "platform/qt/QSettingsStore.h"
 #include "platform/qt/QtImage.h"
 #include "platform/qt/QtText.h"
@@ -60,13 +59,6 @@ std::unique_ptr<QGuiApplication> StartGui()
     // Numbers in reports keep the point, whatever the desktop's locale.
     std::setlocale(LC_NUMERIC, "C");
     return app;
-}
-
-std::string CurrentFolder()
-{
-    std::error_code error;
-    std::filesystem::path folder = std::filesystem::current_path(error);
-    return error ? std::string() : folder.string();
 }
 
 struct Request {
