@@ -42,6 +42,13 @@ std::string WithDefaultExtension(const std::string& path, std::string_view exten
     return path + std::string(extension);
 }
 
+std::string CurrentFolder()
+{
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::current_path(error);
+    return error ? std::string() : folder.string();
+}
+
 void SetCurrentFolder(const std::string& folder)
 {
     std::error_code ignored;

@@ -25,6 +25,10 @@ std::string FileStem(std::string_view path);
 // desktop's own save dialogs do; `extension` has its dot.
 std::string WithDefaultExtension(const std::string& path, std::string_view extension);
 
+// The process's current folder; empty when it cannot be told (it was
+// removed, say).
+std::string CurrentFolder();
+
 // Makes a folder the process's current one; a folder that is not there
 // leaves the current one as it was.
 void SetCurrentFolder(const std::string& folder);

@@ -13,8 +13,6 @@ namespace {
 
 constexpr std::size_t kSliceBytes = 1 << 16;
 
-}  // namespace
-
 void AppendNumber(std::string& out, double value)
 {
     char text[400];  // room for fixed notation of any double
@@ -22,6 +20,8 @@ void AppendNumber(std::string& out, double value)
     if (error == std::errc())
         out.append(text, end);
 }
+
+}  // namespace
 
 void WriteSamplesCsv(const TestRecord& record, std::int64_t first, std::int64_t end,
                      const std::function<void(std::string_view)>& sink)

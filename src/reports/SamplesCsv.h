@@ -21,7 +21,4 @@ void WriteSamplesCsv(const TestRecord& record, std::int64_t first, std::int64_t 
 // Every sample into `path`, whole or not at all; false with the reason.
 bool SaveSamplesCsv(const TestRecord& record, const std::string& path, std::string& error);
 
-// The shortest fixed-point text of `value` that reads back as it.
-void AppendNumber(std::string& out, double value);
-
 }  // namespace tkan

@@ -40,13 +40,6 @@ bool HoldsTest(const TestRecord& record)
     return record.textForm ? record.readingCount > 0 : record.testType != 0;
 }
 
-std::string CurrentFolder()
-{
-    std::error_code error;
-    std::filesystem::path here = std::filesystem::current_path(error);
-    return error ? std::string() : here.string();
-}
-
 }  // namespace
 
 std::size_t ExpectedDynamicRecordBytes(int seconds)
@@ -114,7 +107,7 @@ int CXferDlg::TransferList()
     const std::string target = absolute.empty() ? *chosen : absolute.lexically_normal().string();
     // The next folder choice starts where this one ended, and the caller
     // finds the files by their bare names.
-    std::filesystem::current_path(target, ignored);
+    SetCurrentFolder(target);
 
     // The result is that of the last record handled; Cancel at the very
     // first question leaves it at 1.

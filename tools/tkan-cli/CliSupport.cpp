@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Commands.h"
 #include "platform/Codepage.h"
 
 namespace tkan::cli {
@@ -123,14 +124,18 @@ bool IsOption(const std::string& arg, const std::string& name)
     return arg == name || arg.starts_with(name + "=");
 }
 
-bool LoadDynamicRecord(const std::string& path, TestRecord& record, Prompter& prompter, const char* what)
+int LoadDynamicFile(const Command& self, const std::optional<std::string>& file, TestRecord& record, const char* what)
 {
-    if (!LoadRecord(path, record, prompter))
-        return false;
+    if (!file)
+        return UsageError(self, "no file given");
+    // It keeps nothing, and the record holds on to it past this call.
+    static StderrPrompter prompter;
+    if (!LoadRecord(*file, record, prompter))
+        return kExitFailure;
     if (record.IsDynamic())
-        return true;
-    ReportError(path + " is a static test (" + Cp1252ToUtf8(record.TestTypeName()) + "); it has no " + what);
-    return false;
+        return kExitOk;
+    ReportError(*file + " is a static test (" + Cp1252ToUtf8(record.TestTypeName()) + "); it has no " + what);
+    return kExitFailure;
 }
 
 }  // namespace tkan::cli

@@ -55,8 +55,12 @@ namespace tkan::cli {
 // standard error and returns false.
 bool LoadRecord(const std::string& path, TestRecord& record, Prompter& prompter);
 
-// The same for a command about a dynamic test's samples: a static test is
-// refused with a line saying it has no `what`.
-bool LoadDynamicRecord(const std::string& path, TestRecord& record, Prompter& prompter, const char* what);
+struct Command;
+
+// The one file of a command about a dynamic test's samples, loaded:
+// kExitOk, or the exit code once the usage line (no file given) or the
+// reason is out; a static test is refused with a line saying it has no
+// `what`.
+int LoadDynamicFile(const Command& self, const std::optional<std::string>& file, TestRecord& record, const char* what);
 
 }  // namespace tkan::cli

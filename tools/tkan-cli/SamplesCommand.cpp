@@ -35,13 +35,9 @@ int RunSamples(const Command& self, std::span<const std::string> args)
         if (std::string problem = TakeSingleFile(args[i], file); !problem.empty())
             return UsageError(self, problem);
     }
-    if (!file)
-        return UsageError(self, "no file given");
-
-    StderrPrompter prompter;
     TestRecord record;
-    if (!LoadDynamicRecord(*file, record, prompter, "samples"))
-        return kExitFailure;
+    if (const int exitCode = LoadDynamicFile(self, file, record, "samples"); exitCode != kExitOk)
+        return exitCode;
 
     const std::int64_t total = record.trace.sampleCount;
     const std::int64_t first = std::min(from, total);

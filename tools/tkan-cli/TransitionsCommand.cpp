@@ -69,11 +69,10 @@ int RunTransitions(const Command& self, std::span<const std::string> args)
         if (IsOption(args[i], "--threshold")) {
             if (!TakeOptionValue(args, i, "--threshold", threshold, problem))
                 return UsageError(self, problem);
-            char* end = nullptr;
-            const double pct = std::strtod(threshold->c_str(), &end);
-            if (*end != '\0' || !UsableThreshold(pct))
+            const std::optional<double> pct = TransitionSettingNumber(*threshold);
+            if (!pct || !UsableThreshold(*pct))
                 return UsageError(self, "--threshold needs a percentage above 0 and below 100");
-            settings.thresholdPct = pct;
+            settings.thresholdPct = *pct;
             continue;
         }
         if (IsOption(args[i], "--format")) {
@@ -87,13 +86,9 @@ int RunTransitions(const Command& self, std::span<const std::string> args)
         if (std::string problem = TakeSingleFile(args[i], file); !problem.empty())
             return UsageError(self, problem);
     }
-    if (!file)
-        return UsageError(self, "no file given");
-
-    StderrPrompter prompter;
     TestRecord record;
-    if (!LoadDynamicRecord(*file, record, prompter, "transitions"))
-        return kExitFailure;
+    if (const int exitCode = LoadDynamicFile(self, file, record, "transitions"); exitCode != kExitOk)
+        return exitCode;
     const TransitionReport report = AnalyseTransitions(record, settings);
     WriteOutput(format == "json" ? Json(report) : Csv(report));
     return kExitOk;

@@ -8,11 +8,9 @@
 
 #include <array>
 #include <clocale>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "CliSupport.h"
@@ -20,6 +18,7 @@
 #include "display/DisplayTest.h"
 #include "display/ResultsPage.h"
 #include "display/qt/GraphImage.h"
+#include "platform/Paths.h"
 #include "platform/qt/QSettingsStore.h"
 #include "platform/qt/QtImage.h"
 #include "platform/qt/QtText.h"
@@ -60,13 +59,6 @@ std::unique_ptr<QGuiApplication> StartGui()
     // Numbers in reports keep the point, whatever the desktop's locale.
     std::setlocale(LC_NUMERIC, "C");
     return app;
-}
-
-std::string CurrentFolder()
-{
-    std::error_code error;
-    std::filesystem::path folder = std::filesystem::current_path(error);
-    return error ? std::string() : folder.string();
 }
 
 struct Request {
@@ -111,28 +103,25 @@ bool ParseRequest(const Command& self, std::span<const std::string> args, const 
         exitCode = UsageError(self, problem);
         return false;
     };
-    auto is = [](const std::string& arg, const std::string& name) {
-        return arg == name || arg.starts_with(name + "=");
-    };
     std::optional<std::string> width;
     std::optional<std::string> height;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         std::string problem;
-        if (is(arg, "--overlay")) {
+        if (IsOption(arg, "--overlay")) {
             std::optional<std::string> overlay;
             if (!TakeOptionValue(args, i, "--overlay", overlay, problem))
                 return fail(problem);
             if (request.overlays.size() == kMaxOverlays)
                 return fail("at most 2 overlays");
             request.overlays.push_back(*overlay);
-        } else if (is(arg, outOption)) {
+        } else if (IsOption(arg, outOption)) {
             if (!TakeOptionValue(args, i, outOption, request.out, problem))
                 return fail(problem);
         } else if (!sizes && arg == "--portrait") {
             request.portrait = true;
-        } else if (sizes && (is(arg, "--width") || is(arg, "--height"))) {
-            const bool isWidth = is(arg, "--width");
+        } else if (sizes && (IsOption(arg, "--width") || IsOption(arg, "--height"))) {
+            const bool isWidth = IsOption(arg, "--width");
             const std::string name = isWidth ? "--width" : "--height";
             std::optional<std::string>& value = isWidth ? width : height;
             if (!TakeOptionValue(args, i, name, value, problem))
