@@ -33,14 +33,17 @@ int PaintReport(PrintedReport& report, QPagedPaintDevice& device, int first, int
     int painted = 0;
     for (int copy = 0; copy < std::max(1, copies); ++copy) {
         for (int index = from; index <= to; ++index) {
-            if (painted > 0 && !device.newPage())
-                return painted;
+            // A page that cannot be begun, or a job that cannot be
+            // finished, is a report that was not written.
+            if (painted > 0 && !device.newPage()) {
+                painter.end();
+                return 0;
+            }
             report.DrawPage(canvas, page, index - 1);
             ++painted;
         }
     }
-    painter.end();
-    return painted;
+    return painter.end() ? painted : 0;
 }
 
 int CountReportPages(const PrintedReport& report, const QPaintDevice& device)

@@ -5,6 +5,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QSaveFile>
 
 #include <array>
 #include <clocale>
@@ -181,7 +182,14 @@ int RunPrint(const Command& self, std::span<const std::string> args)
     OpenTest* test = session.test.get();
     std::unique_ptr<QtImage> logo = LoadImageFile(test->settings.LogoFile);
 
-    QPdfWriter writer(FromPath(*request.out));
+    // Written beside and put in place whole: a failed run leaves an earlier
+    // PDF of that name as it was.
+    QSaveFile file(FromPath(*request.out));
+    if (!file.open(QIODevice::WriteOnly)) {
+        ReportError("cannot write " + *request.out);
+        return kExitFailure;
+    }
+    QPdfWriter writer(&file);
     writer.setResolution(kPdfResolution);
     writer.setPageOrientation(request.portrait ? QPageLayout::Portrait : QPageLayout::Landscape);
     writer.setTitle(FromWindows1252(test->main.header.fileName));
@@ -189,7 +197,7 @@ int RunPrint(const Command& self, std::span<const std::string> args)
 
     PrintedReport report(test->settings, test->main, test->shown, test->renderer);
     report.SetLogo(logo.get());
-    if (PaintReport(report, writer) == 0) {
+    if (PaintReport(report, writer) == 0 || !file.commit()) {
         ReportError("cannot write " + *request.out);
         return kExitFailure;
     }
@@ -207,7 +215,8 @@ int RunGraph(const Command& self, std::span<const std::string> args)
 
     QImage image = RenderGraphImage(test->renderer, test->settings, test->main, test->shown,
                                     QSize(static_cast<int>(request.width), static_cast<int>(request.height)));
-    if (!image.save(FromPath(*request.out), "PNG")) {
+    QSaveFile file(FromPath(*request.out));
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
         ReportError("cannot write " + *request.out);
         return kExitFailure;
     }
