@@ -204,11 +204,7 @@ void ResetForNewTest(CDisplayTest& renderer, const TestRecord& main, std::span<c
     renderer.Reset();
     if (!testLoaded || !main.IsDynamic())
         return;
-    double end = main.trace.seconds;
-    for (const TestRecord* overlay : overlays)
-        if (overlay)
-            end = std::max(end, static_cast<double>(overlay->trace.seconds));
-    renderer.timeEnd = end;
+    renderer.timeEnd = FullTimeScaleEnd(main, overlays);
 }
 
 int ResultsGridColumnCount(const TestRecord& record)
