@@ -2,7 +2,6 @@
 
 #include <QClipboard>
 #include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QPageSetupDialog>
@@ -19,6 +18,7 @@
 #include "display/ViewDocument.h"
 #include "display/qt/GraphImage.h"
 #include "display/qt/UlkView.h"
+#include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "platform/qt/QtText.h"
 #include "records/TestRecord.h"
@@ -110,7 +110,7 @@ void CPrintCommands::Print()
     // Printing to a file: the test's name, in the test folder, rather than
     // a "print.pdf" in the home folder.
     if (printer.outputFormat() == QPrinter::PdfFormat) {
-        const QString name = QFileInfo(FromWindows1252(doc.Main().header.fileName)).completeBaseName();
+        const QString name = FromWindows1252(FileStem(doc.Main().header.fileName));
         if (!name.isEmpty())
             printer.setOutputFileName(QDir(FromPath(settings_.FilePath)).filePath(name + QStringLiteral(".pdf")));
     }
