@@ -92,6 +92,11 @@ int HeaderFontHeight(const Rect& client)
     return (client.height() - 40) / 50;
 }
 
+const char* HeaderEditLabel(HeaderField field)
+{
+    return kFieldSpots.at(static_cast<std::size_t>(field)).label;
+}
+
 std::string HeaderEditText(HeaderField field, const TestRecord& record)
 {
     const FieldSpot& spot = kFieldSpots.at(static_cast<std::size_t>(field));
