@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 
 #include "app/RecentFileList.h"
 #include "platform/Codepage.h"
+#include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "settings/AppInfo.h"
 
@@ -166,7 +166,7 @@ int CUlkDoc::SaveModified()
 {
     if (!IsModified())
         return 1;
-    std::string name = PathForMessage(std::filesystem::path(pathName_).filename().string());
+    std::string name = PathForMessage(FileNamePart(pathName_));
     char question[512];
     std::snprintf(question, sizeof question, kSaveChangesQuestion, name.c_str());
     switch (prompter_.Ask(MessageStyle::Tkan, question, QuestionButtons::YesNoCancel)) {

@@ -7,10 +7,6 @@
 
 namespace tkan {
 
-namespace {
-
-}  // namespace
-
 DataPointList::DataPointList(const TestRecord& record)
 {
     const int count = std::clamp(record.dataPointCount, 0, kMaxDataPoints);

@@ -65,6 +65,15 @@ void CDisplayTest::Bind(Canvas* target, const CAppInfo& appSettings, const TestR
     }
 }
 
+double FullTimeScaleEnd(const TestRecord& main, std::span<const TestRecord* const> overlays)
+{
+    double end = main.trace.seconds;
+    for (const TestRecord* overlay : overlays)
+        if (overlay)
+            end = std::max(end, static_cast<double>(overlay->trace.seconds));
+    return end;
+}
+
 void CDisplayTest::Reset()
 {
     linearScale = false;

@@ -200,4 +200,8 @@ private:
     std::vector<MappedRow> rowMemo;
 };
 
+// The end of the full time scale: the longest of the main record and the
+// overlays given (nulls skipped), in seconds.
+double FullTimeScaleEnd(const TestRecord& main, std::span<const TestRecord* const> overlays);
+
 }  // namespace tkan

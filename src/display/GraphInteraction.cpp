@@ -174,11 +174,7 @@ void GraphInteraction::ClearMarks()
 
 double GraphInteraction::LongestRecord() const
 {
-    double longest = doc_.Main().trace.seconds;
-    for (const TestRecord* overlay : doc_.ShownOverlays())
-        if (overlay)
-            longest = std::max(longest, static_cast<double>(overlay->trace.seconds));
-    return longest;
+    return FullTimeScaleEnd(doc_.Main(), doc_.ShownOverlays());
 }
 
 void GraphInteraction::RestoreTimeScale()

@@ -92,6 +92,11 @@ int HeaderFontHeight(const Rect& client)
     return (client.height() - 40) / 50;
 }
 
+const char* HeaderEditLabel(HeaderField field)
+{
+    return kFieldSpots.at(static_cast<std::size_t>(field)).label;
+}
+
 std::string HeaderEditText(HeaderField field, const TestRecord& record)
 {
     const FieldSpot& spot = kFieldSpots.at(static_cast<std::size_t>(field));
@@ -204,11 +209,7 @@ void ResetForNewTest(CDisplayTest& renderer, const TestRecord& main, std::span<c
     renderer.Reset();
     if (!testLoaded || !main.IsDynamic())
         return;
-    double end = main.trace.seconds;
-    for (const TestRecord* overlay : overlays)
-        if (overlay)
-            end = std::max(end, static_cast<double>(overlay->trace.seconds));
-    renderer.timeEnd = end;
+    renderer.timeEnd = FullTimeScaleEnd(main, overlays);
 }
 
 int ResultsGridColumnCount(const TestRecord& record)

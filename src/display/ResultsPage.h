@@ -57,6 +57,8 @@ int HeaderFontHeight(const Rect& client);
 // What an edit shows of the record: the field without its trailing blanks,
 // at most as long as the edit takes; the reference temperature as "%2.1lf".
 std::string HeaderEditText(HeaderField field, const TestRecord& record);
+// The label the page draws beside a field's edit, Windows-1252.
+const char* HeaderEditLabel(HeaderField field);
 
 // `graphShown` is the document's answer (a dynamic test, or a static test
 // switched to its graph).

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -172,6 +173,34 @@ TEST_F(FileCommandsTest, SetupCancelChangesNothingAndOkReachesThePage)
     QApplication::processEvents();
     QImage page = frame->View().grab().toImage();
     EXPECT_EQ(page.pixelColor(5, 5), QColor(40, 90, 160));
+}
+
+TEST_F(FileCommandsTest, SetupFieldsAreNamedByTheLabelOrTitleTheyShowUnder)
+{
+    // A screen reader announces a field by its name, so that name must be
+    // one the operator can see: its own label, else its group's title.
+    QStringList unseen;
+    WhenShown<AppSetupDialog>([&](AppSetupDialog* dialog) {
+        QList<QWidget*> fields;
+        for (QLineEdit* edit : dialog->findChildren<QLineEdit*>())
+            if (!qobject_cast<QComboBox*>(edit->parentWidget()))
+                fields << edit;
+        for (QComboBox* list : dialog->findChildren<QComboBox*>())
+            fields << list;
+        for (QWidget* field : fields) {
+            QStringList shown;
+            for (QLabel* label : dialog->findChildren<QLabel*>())
+                if (label->buddy() == field)
+                    shown << label->text();
+            if (auto* group = qobject_cast<QGroupBox*>(field->parentWidget()))
+                shown << group->title();
+            if (!shown.contains(field->accessibleName()))
+                unseen << field->accessibleName();
+        }
+        dialog->reject();
+    });
+    ASSERT_TRUE(frame->RunCommand(CommandId::ApplicationSetup));
+    EXPECT_TRUE(unseen.isEmpty()) << unseen.join(QStringLiteral(", ")).toStdString();
 }
 
 TEST_F(FileCommandsTest, SetupTransitionFieldsTakeOnlyUsableNumbers)

@@ -271,6 +271,14 @@ TEST_F(MainFrameTest, RefTempAndEnterRecomputeTheCorrectedReadingsAndTheGrid)
     EXPECT_EQ(r1sAfter, FormatResistance(main.readings[0].r1s, false, false));
 }
 
+TEST_F(MainFrameTest, HeaderEditsAreNamedByTheLabelsDrawnBesideThem)
+{
+    ASSERT_EQ(frame->OpenDocumentFile(Demo("static.tst-tkan", DemoKind::Static)), 1);
+    ASSERT_TRUE(Edit(HeaderField::Company) && Edit(HeaderField::RefTemp));
+    EXPECT_EQ(Edit(HeaderField::Company)->accessibleName(), QStringLiteral("Company:"));
+    EXPECT_EQ(Edit(HeaderField::RefTemp)->accessibleName(), QString::fromUtf8("Ref Temp [\u00b0C]:"));
+}
+
 TEST_F(MainFrameTest, TabWalksTheHeaderEditsAndWrapsBothWays)
 {
     ASSERT_EQ(frame->OpenDocumentFile(Demo("static.tst-tkan", DemoKind::Static)), 1);

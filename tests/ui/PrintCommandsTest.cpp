@@ -60,7 +60,7 @@ protected:
 
         MakeFrame();
         ShowFrame(1600, 1000);
-        commands = InstallPrintCommands(*frame, settings);
+        commands = InstallPrintCommands(*frame, settings, prompter);
     }
 
     // The print dialog accepted with the pages going into `pdf`; pages
@@ -153,6 +153,13 @@ TEST_F(PrintCommandsTest, PrintCommitsTheEditsAndPrintsThePagesChosen)
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_NE(pages[0].find("FILENAME: one.tst-tkan"), std::string::npos);
     EXPECT_NE(pages[1].find("FILENAME: two.tst-tkan"), std::string::npos);
+}
+
+TEST_F(PrintCommandsTest, APdfThatCannotBeWrittenIsReported)
+{
+    ASSERT_EQ(frame->OpenDocumentFile(Demo("d.tst-tkan", DemoKind::Dynamic)), 1);
+    PrintTo(dir.File("no-such-folder/d.pdf"));
+    EXPECT_EQ(prompter.Texts(), std::vector<std::string>{kPrintFailedText});
 }
 
 TEST_F(PrintCommandsTest, CtrlCOnTheViewCopiesTheGraphAsShown)

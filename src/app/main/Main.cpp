@@ -136,7 +136,7 @@ int main(int argc, char** argv)
     // Recall, overlays and Application Setup.
     tkan::InstallFileCommands(frame, doc, services, app.Simulated());
     // Print, preview, page setup and the graph onto the clipboard.
-    tkan::InstallPrintCommands(frame, settings);
+    tkan::InstallPrintCommands(frame, settings, prompter);
 
     // A file that was named but does not load ends the program, after the
     // loader has said why.

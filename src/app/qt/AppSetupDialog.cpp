@@ -273,8 +273,7 @@ QWidget* AppSetupDialog::BuildFolders()
     kinds->addWidget(exportPdf_);
     kinds->addStretch();
     reportsLayout->addLayout(kinds);
-    QPushButton* selectReports =
-        pathRow(reportsLayout, exportFolder_, QStringLiteral("Report Folder"), v.AutoExportFolder);
+    QPushButton* selectReports = pathRow(reportsLayout, exportFolder_, reports->title(), v.AutoExportFolder);
     connect(selectReports, &QPushButton::clicked, this,
             [this, chooseFolder] { chooseFolder(setup_.values.AutoExportFolder, exportFolder_); });
 

@@ -2,7 +2,6 @@
 
 #include <QClipboard>
 #include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QPageSetupDialog>
@@ -19,6 +18,8 @@
 #include "display/ViewDocument.h"
 #include "display/qt/GraphImage.h"
 #include "display/qt/UlkView.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
 #include "platform/qt/QtText.h"
 #include "records/TestRecord.h"
 #include "reports/PrintedReport.h"
@@ -40,8 +41,8 @@ QPageLayout::Orientation OrientationOf(const CAppInfo& settings)
 
 }  // namespace
 
-CPrintCommands::CPrintCommands(CMainFrame& frame, const CAppInfo& settings)
-    : QObject(&frame), frame_(frame), settings_(settings)
+CPrintCommands::CPrintCommands(CMainFrame& frame, const CAppInfo& settings, Prompter& prompter)
+    : QObject(&frame), frame_(frame), settings_(settings), prompter_(prompter)
 {
     runDialog = [](QDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
 
@@ -72,20 +73,22 @@ void CPrintCommands::ApplyOrientationSetting()
         printer_->setPageOrientation(OrientationOf(settings_));
 }
 
-void CPrintCommands::PaintPages(QPrinter& printer, int first, int last, int copies)
+bool CPrintCommands::PaintPages(QPrinter& printer, int first, int last, int copies)
 {
     CUlkView& view = frame_.View();
     ViewDocument& doc = view.Document();
+    int painted = 0;
     {
         std::lock_guard lock(view.DisplayLock());
         const std::array<const TestRecord*, 2> overlays = doc.ShownOverlays();
         PrintedReport report(settings_, doc.Main(), overlays, view.Renderer());
         report.SetLogo(view.Logo());
-        PaintReport(report, printer, first, last, copies);
+        painted = PaintReport(report, printer, first, last, copies);
     }
     // The graph drawn elsewhere moved the renderer's plot; the page is laid
     // out and drawn again before the mouse finds it.
     view.OnUpdate();
+    return painted > 0;
 }
 
 void CPrintCommands::Print()
@@ -107,7 +110,7 @@ void CPrintCommands::Print()
     // Printing to a file: the test's name, in the test folder, rather than
     // a "print.pdf" in the home folder.
     if (printer.outputFormat() == QPrinter::PdfFormat) {
-        const QString name = QFileInfo(FromWindows1252(doc.Main().header.fileName)).completeBaseName();
+        const QString name = FromWindows1252(FileStem(doc.Main().header.fileName));
         if (!name.isEmpty())
             printer.setOutputFileName(QDir(FromPath(settings_.FilePath)).filePath(name + QStringLiteral(".pdf")));
     }
@@ -126,7 +129,10 @@ void CPrintCommands::Print()
     }
     // A printer that cannot make copies itself gets each copy sent.
     const int copies = printer.supportsMultipleCopies() ? 1 : printer.copyCount();
-    PaintPages(printer, first, last, copies);
+    // A PDF into a folder that cannot be written, or a printer that refused
+    // the job, must not pass for a printed report.
+    if (!PaintPages(printer, first, last, copies))
+        prompter_.Message(MessageStyle::Warning, kPrintFailedText);
 }
 
 void CPrintCommands::Preview()
@@ -169,9 +175,9 @@ void CPrintCommands::CopyGraph()
     view.OnUpdate();
 }
 
-CPrintCommands* InstallPrintCommands(CMainFrame& frame, const CAppInfo& settings)
+CPrintCommands* InstallPrintCommands(CMainFrame& frame, const CAppInfo& settings, Prompter& prompter)
 {
-    return new CPrintCommands(frame, settings);
+    return new CPrintCommands(frame, settings, prompter);
 }
 
 }  // namespace tkan

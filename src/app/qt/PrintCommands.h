@@ -12,6 +12,9 @@ namespace tkan {
 
 class CAppInfo;
 class CMainFrame;
+class Prompter;
+
+inline constexpr char kPrintFailedText[] = "Failed to print document.";
 
 // "Print...", "Print Preview" and "Print Setup..." of the main window, and
 // Ctrl+C on the view, which copies the graph as a picture. The printer is
@@ -23,7 +26,7 @@ class CPrintCommands : public QObject {
     Q_OBJECT
 
 public:
-    CPrintCommands(CMainFrame& frame, const CAppInfo& settings);
+    CPrintCommands(CMainFrame& frame, const CAppInfo& settings, Prompter& prompter);
     ~CPrintCommands() override;
 
     // The print dialog, then the pages chosen.
@@ -46,15 +49,17 @@ private:
     QPrinter& EnsurePrinter();
     // Pages [first, last] of the open test on `printer`; the view is
     // repainted afterwards, since the printed graph moved the renderer's
-    // plot.
-    void PaintPages(QPrinter& printer, int first, int last, int copies);
+    // plot. False when the printer took no page (a file that cannot be
+    // written).
+    bool PaintPages(QPrinter& printer, int first, int last, int copies);
 
     CMainFrame& frame_;
     const CAppInfo& settings_;
+    Prompter& prompter_;
     std::unique_ptr<QPrinter> printer_;
 };
 
 // Makes the commands, owned by the frame, and plugs them in.
-CPrintCommands* InstallPrintCommands(CMainFrame& frame, const CAppInfo& settings);
+CPrintCommands* InstallPrintCommands(CMainFrame& frame, const CAppInfo& settings, Prompter& prompter);
 
 }  // namespace tkan

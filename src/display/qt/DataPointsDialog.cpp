@@ -135,7 +135,7 @@ void dlgDataPoints::DeleteRows()
 
 void dlgDataPoints::accept()
 {
-    changed_ = points_.WriteTo(record_);
+    points_.WriteTo(record_);
     QDialog::accept();
 }
 

@@ -24,8 +24,6 @@ public:
     dlgDataPoints(TestRecord& record, Prompter& prompter, QWidget* parent = nullptr);
 
     QTreeWidget* List() const { return list_; }
-    // Whether OK changed the record's points.
-    bool Changed() const { return changed_; }
 
     void accept() override;
 
@@ -42,7 +40,6 @@ private:
     Prompter& prompter_;
     DataPointList points_;
     QTreeWidget* list_ = nullptr;
-    bool changed_ = false;
 };
 
 }  // namespace tkan

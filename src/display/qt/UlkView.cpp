@@ -207,6 +207,9 @@ QLineEdit* CUlkView::EnsureEdit(std::size_t index)
         return edits_[index];
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QString::fromLatin1(kEditNames[index]));
+    // The label beside it is drawn on the page, not a widget a screen
+    // reader could find, so the edit carries its text itself.
+    edit->setAccessibleName(FromWindows1252(HeaderEditLabel(static_cast<HeaderField>(index))));
     edit->setMaxLength(kHeaderEditMaxLength);
     edit->installEventFilter(this);
     connect(edit, &QLineEdit::returnPressed, this, [this] { CommitAndRecompute(); });
