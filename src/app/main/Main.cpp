@@ -5,11 +5,9 @@
 
 #include <clocale>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "app/AppServices.h"
@@ -27,6 +25,7 @@
 #include "device/Timer.h"
 #include "device/hidapi/HidapiBackend.h"
 #include "display/qt/UlkView.h"
+#include "platform/Paths.h"
 #include "platform/qt/QSettingsStore.h"
 #include "platform/qt/QtMessagePump.h"
 #include "platform/qt/QtPrompter.h"
@@ -34,17 +33,6 @@
 #include "settings/AppInfo.h"
 #include "sim/PtySim.h"
 #include "testing/TestingContext.h"
-
-namespace {
-
-std::string CurrentFolder()
-{
-    std::error_code error;
-    std::filesystem::path folder = std::filesystem::current_path(error);
-    return error ? std::string() : folder.string();
-}
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -78,7 +66,7 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(QString::fromLatin1(tkan::kCompanyKey));
     QCoreApplication::setApplicationName(QString::fromLatin1(tkan::kApplicationTitle));
 
-    const std::string startFolder = CurrentFolder();
+    const std::string startFolder = tkan::CurrentFolder();
     const std::string programFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
 
     tkan::QtPrompter prompter;
