@@ -18,7 +18,10 @@ inline constexpr char kAppSetupTitle[] = "Application Setup";
 inline constexpr int kComPortCount = 100;
 inline constexpr std::array<const char*, kGraphCount> kGraphChoices{"Main Graph", "Overlay #1", "Overlay #2"};
 inline constexpr std::array<const char*, 2> kDateFormats{"(US) MM/DD/YY", "(EU) DD/MM/YY"};
-inline constexpr char kLogoFilter[] = "Bitmap Files (*.bmp) |*.bmp||";
+// Bitmaps first, as the logo has always been one; any picture the report
+// can draw is taken.
+inline constexpr char kLogoFilter[] =
+    "Bitmap Files (*.bmp) |*.bmp|Images (*.bmp *.png *.jpg *.jpeg)|*.bmp;*.png;*.jpg;*.jpeg|All Files (*)|*||";
 
 // The seven trace rows of "Graph Color:", in the order the dialog shows them.
 enum class TraceRow { R1, R2, R3, R1S, R2S, R3S, Current };

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "platform/FileFilter.h"
 #include "platform/Prompter.h"
 #include "platform/qt/QtText.h"
 #include "testlist/RovaOpenFileDlg.h"
@@ -71,9 +72,11 @@ AppSetupDialog::AppSetupDialog(CAppSetup& setup, Prompter& prompter, QWidget* pa
         return CanvasRgb(chosen.red(), chosen.green(), chosen.blue());
     };
     chooseLogo = [this](const std::string& start) -> std::optional<std::string> {
-        QString file = QFileDialog::getOpenFileName(
-            this, QString(), FromPath(start),
-            QStringLiteral("Bitmap Files (*.bmp);;Images (*.bmp *.png *.jpg *.jpeg);;All Files (*)"));
+        QStringList filters;
+        for (const std::string& filter : QtNameFilters(kLogoFilter))
+            filters << FromWindows1252(filter);
+        QString file =
+            QFileDialog::getOpenFileName(this, QString(), FromPath(start), filters.join(QStringLiteral(";;")));
         if (file.isEmpty())
             return std::nullopt;
         return ToPath(file);
