@@ -1,9 +1,13 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <span>
 #include <string>
+
+#include "settings/ProgramVersion.h"
 
 namespace tkan {
 
@@ -12,7 +16,26 @@ class CSerialCom;
 class RecentFileList;
 class SettingsStore;
 
-inline constexpr char kWindowTitle[] = "Brennix TKAN Software Version 1.13";
+namespace detail {
+
+// Two texts joined at compile time, so that the title is made from the one
+// version number.
+template <std::size_t A, std::size_t B>
+constexpr std::array<char, A + B - 1> Joined(const char (&a)[A], const char (&b)[B])
+{
+    std::array<char, A + B - 1> joined{};
+    for (std::size_t i = 0; i + 1 < A; ++i)
+        joined[i] = a[i];
+    for (std::size_t i = 0; i < B; ++i)
+        joined[A - 1 + i] = b[i];
+    return joined;
+}
+
+inline constexpr auto kWindowTitleText = Joined("Brennix TKAN Software Version ", kSoftwareVersion);
+
+}  // namespace detail
+
+inline constexpr const char* kWindowTitle = detail::kWindowTitleText.data();
 inline constexpr char kApplicationTitle[] = "TKAN";
 inline constexpr char kCompanyKey[] = "Brennix";
 

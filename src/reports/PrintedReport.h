@@ -7,15 +7,13 @@
 
 #include "analysis/Transitions.h"
 #include "platform/Canvas.h"
+#include "settings/ProgramVersion.h"
 
 namespace tkan {
 
 class CAppInfo;
 class CDisplayTest;
 class TestRecord;
-
-// The version the printed pages name in their footer.
-inline constexpr char kSoftwareVersion[] = "1.13";
 
 enum class PageRole { Graph, DataPoints, Readings, Transitions };
 
