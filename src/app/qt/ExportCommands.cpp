@@ -1,6 +1,7 @@
 #include "app/qt/ExportCommands.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QStatusBar>
 
@@ -61,7 +62,7 @@ void InstallTraceExport(CMainFrame& frame, CUlkDoc& doc, AppServices& services)
             written = SaveSamplesCsv(document->Main(), path, problem);
         } else {
             // COMTRADE is a pair of files named alike: the name without ".cfg".
-            if (FileNamePart(path).ends_with(".cfg"))
+            if (QFileInfo(chosen).fileName().endsWith(QStringLiteral(".cfg"), Qt::CaseInsensitive))
                 path.resize(path.size() - 4);
             written = WriteComtrade(document->Main(), path, problem);
             path += ".cfg";
